@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both presets with warnings as errors and runs every test:
+# the host core tests, the same again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the Windows build's tests under Wine on a virtual screen.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib/display.sh
+
+bash scripts/install-deps.sh
+
+echo "== formatting"
+bash scripts/check-format.sh
+
+echo "== host"
+cmake --preset host -DCORVANE_WERROR=ON >/dev/null
+cmake --build --preset host
+ctest --preset host
+
+echo "== host with sanitizers"
+cmake --preset host-sanitize -DCORVANE_WERROR=ON >/dev/null
+cmake --build --preset host-sanitize
+ctest --preset host-sanitize
+
+echo "== win32 under Wine"
+cmake --preset win32 -DCORVANE_WERROR=ON >/dev/null
+cmake --build --preset win32
+# Window tests need a screen of their own: keys and focus must not reach the user's desktop.
+corvane_ensure_display force-virtual
+ctest --preset win32
+WINEPREFIX="$PWD/build/win32/wineprefix" wineserver -k 2>/dev/null || true
