@@ -1,1 +1,6 @@
-# (filled in as the subsystem lands)
+# Catalogues, the settings record and its defaults: no Win32, built and tested on every platform.
+add_library(corvane_settings STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/catalogues.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/trace_settings.cpp
+)
+target_link_libraries(corvane_settings PUBLIC corvane_options)

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
@@ -53,5 +52,9 @@ struct DefaultsEnvironment {
 // Sets every held field except heapEnabled to its default. etlOutPath is left alone when the
 // desktop folder cannot be found; otherwise it names a file on the desktop after the time now.
 void defaultTraceSettings(TraceSettings& settings, const DefaultsEnvironment& environment);
+
+// Appends the time as YYYYMMDD_HHMMSS (24-hour clock), the stem of the default log and script
+// names. A field wider than its width is written in full, never cut.
+void appendTimestamp(std::wstring& text, const LocalTime& time);
 
 } // namespace corvane
