@@ -1,0 +1,16 @@
+// The main dialog's OK command: validate the controls, read the selections, build the capture
+// script and offer to save it. The dialog stays open whatever happens.
+#pragma once
+
+#include "script/script_ui.h"
+#include "settings/trace_settings.h"
+
+#include <windows.h>
+
+namespace corvane {
+
+// Shows "Please input valid data." when a control holds a bad value and "Please input
+// parameters." when nothing would be traced; otherwise hands the script to SaveCaptureScript.
+void runOkCommand(HWND dialog, TraceSettings& settings, ScriptUi& ui);
+
+} // namespace corvane

@@ -1,0 +1,192 @@
+// A script file is written completely or the earlier file at the chosen path stays as it was.
+#include "script/script_file_win.h"
+#include "tests/script_file/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+using test_files::FileLock;
+using test_files::namesIn;
+using test_files::readFileBytes;
+using test_files::ScratchFolder;
+using test_files::testVolume;
+using test_files::writeFileBytes;
+
+using Names = std::vector<std::wstring>;
+
+const std::string kEarlier = "@echo off\r\nrem the earlier, longer script\r\npause\r\n";
+const std::string kScript = "@echo off\r\necho caf\xE9\r\n";
+
+TEST(FileReplacing, NewFileHoldsExactlyTheBytes) {
+    ScratchFolder folder;
+    ASSERT_TRUE(folder.exists());
+    ASSERT_TRUE(writeFileReplacing(folder.file(L"new.cmd"), kScript));
+    EXPECT_EQ(readFileBytes(folder.file(L"new.cmd")), kScript);
+    EXPECT_EQ(namesIn(folder.path()), Names{L"new.cmd"});
+}
+
+TEST(FileReplacing, ReplacesTheWholeOfALongerEarlierFile) {
+    ScratchFolder folder;
+    const std::wstring path = folder.file(L"same.cmd");
+    ASSERT_TRUE(writeFileBytes(path, kEarlier));
+    ASSERT_TRUE(writeFileReplacing(path, kScript));
+    EXPECT_EQ(readFileBytes(path), kScript);
+    ASSERT_TRUE(writeFileReplacing(path, "second\r\n"));
+    EXPECT_EQ(readFileBytes(path), "second\r\n");
+    EXPECT_EQ(namesIn(folder.path()), Names{L"same.cmd"});
+}
+
+TEST(FileReplacing, EmptyScriptGivesEmptyFile) {
+    ScratchFolder folder;
+    const std::wstring path = folder.file(L"empty.cmd");
+    ASSERT_TRUE(writeFileBytes(path, kEarlier));
+    ASSERT_TRUE(writeFileReplacing(path, ""));
+    EXPECT_EQ(readFileBytes(path), "");
+}
+
+TEST(FileReplacing, PathLongerThanMaxPathIsWritten) {
+    ScratchFolder folder;
+    std::wstring deep = folder.path();
+    while (deep.size() < 2 * MAX_PATH) {
+        deep += L"\\" + std::wstring(40, L'd');
+        ASSERT_TRUE(CreateDirectoryW(withLongPathPrefix(deep).c_str(), nullptr));
+    }
+    const std::wstring path = deep + L"\\long.cmd";
+    ASSERT_TRUE(writeFileReplacing(path, kScript));
+    EXPECT_EQ(readFileBytes(path), kScript);
+    EXPECT_EQ(namesIn(deep), Names{L"long.cmd"});
+}
+
+TEST(FileReplacing, MissingFolderFailsAndCreatesNothing) {
+    ScratchFolder folder;
+    EXPECT_FALSE(writeFileReplacing(folder.file(L"missing\\new.cmd"), kScript));
+    EXPECT_TRUE(namesIn(folder.path()).empty());
+}
+
+TEST(FileReplacing, LockedFileFailsAndKeepsItsContent) {
+    ScratchFolder folder;
+    const std::wstring path = folder.file(L"locked.cmd");
+    ASSERT_TRUE(writeFileBytes(path, kEarlier));
+    FileLock lock(path);
+    ASSERT_TRUE(lock.held());
+
+    EXPECT_FALSE(writeFileReplacing(path, kScript));
+    lock.release();
+    EXPECT_EQ(readFileBytes(path), kEarlier);
+    EXPECT_EQ(namesIn(folder.path()), Names{L"locked.cmd"});
+}
+
+TEST(FileReplacing, ReadOnlyFolderFailsAndKeepsTheEarlierFile) {
+    std::string whyNot;
+    const auto volume = testVolume(L"readonly", whyNot);
+    if (!volume) {
+        GTEST_SKIP() << whyNot;
+    }
+    const std::wstring path = *volume + L"\\earlier.cmd";
+    const auto before = readFileBytes(path);
+    ASSERT_EQ(before, "earlier\r\n");
+
+    EXPECT_FALSE(writeFileReplacing(path, kScript));
+    EXPECT_FALSE(writeFileReplacing(*volume + L"\\new.cmd", kScript));
+    EXPECT_EQ(readFileBytes(path), before);
+    EXPECT_EQ(namesIn(*volume), Names{L"earlier.cmd"});
+}
+
+// Fills the volume, then frees a little room, so that a larger script starts to be written and
+// runs out of space part way.
+class FullVolume : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string whyNot;
+        const auto volume = testVolume(L"full", whyNot);
+        if (!volume) {
+            GTEST_SKIP() << whyNot;
+        }
+        folder_ = *volume;
+        DeleteFileW(fillerPath().c_str());
+        ASSERT_TRUE(writeFileBytes(earlierPath(), kEarlier));
+        fill();
+    }
+
+    void TearDown() override {
+        if (!folder_.empty()) {
+            DeleteFileW(fillerPath().c_str());
+            DeleteFileW(earlierPath().c_str());
+        }
+    }
+
+    std::wstring earlierPath() const { return folder_ + L"\\earlier.cmd"; }
+    std::wstring fillerPath() const { return folder_ + L"\\filler.bin"; }
+
+    std::uint64_t freeBytes() const {
+        ULARGE_INTEGER available{};
+        if (!GetDiskFreeSpaceExW((folder_ + L"\\").c_str(), &available, nullptr, nullptr)) {
+            return 0;
+        }
+        return available.QuadPart;
+    }
+
+    std::wstring folder_;
+
+private:
+    void fill() {
+        HANDLE filler = CreateFileW(fillerPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(filler, INVALID_HANDLE_VALUE);
+        const std::string block(kBlock, 'f');
+        DWORD written = kBlock;
+        while (written == kBlock) {
+            written = 0;
+            if (!WriteFile(filler, block.data(), kBlock, &written, nullptr)) {
+                break;
+            }
+        }
+        LARGE_INTEGER size{};
+        GetFileSizeEx(filler, &size);
+        LARGE_INTEGER shorter{};
+        shorter.QuadPart = size.QuadPart - static_cast<LONGLONG>(kRoomLeft);
+        const bool shortened =
+            SetFilePointerEx(filler, shorter, nullptr, FILE_BEGIN) && SetEndOfFile(filler);
+        CloseHandle(filler);
+        ASSERT_TRUE(shortened);
+    }
+
+protected:
+    static constexpr DWORD kBlock = 4096;
+    static constexpr std::uint64_t kRoomLeft = 2 * kBlock;
+};
+
+TEST_F(FullVolume, WriteThatRunsOutOfSpaceKeepsTheEarlierFile) {
+    const std::uint64_t room = freeBytes();
+    ASSERT_GE(room, kRoomLeft) << "the script must start to be written";
+    const std::string script(static_cast<std::size_t>(room) + 16 * kBlock, 's');
+
+    EXPECT_FALSE(writeFileReplacing(earlierPath(), script));
+    EXPECT_EQ(readFileBytes(earlierPath()), kEarlier);
+    EXPECT_EQ(namesIn(folder_), (Names{L"earlier.cmd", L"filler.bin"}));
+    EXPECT_EQ(freeBytes(), room) << "the temporary file's space is given back";
+
+    // A script that fits still replaces it.
+    EXPECT_TRUE(writeFileReplacing(earlierPath(), kScript));
+    EXPECT_EQ(readFileBytes(earlierPath()), kScript);
+}
+
+TEST(LongPathPrefix, OnlyPathsTooLongForThePlainCallsGetIt) {
+    const std::wstring name(MAX_PATH, L'n');
+    EXPECT_EQ(withLongPathPrefix(L"C:\\scripts\\a.cmd"), L"C:\\scripts\\a.cmd");
+    EXPECT_EQ(withLongPathPrefix(L"C:\\" + name), L"\\\\?\\C:\\" + name);
+    EXPECT_EQ(withLongPathPrefix(L"\\\\server\\share\\" + name),
+              L"\\\\?\\UNC\\server\\share\\" + name);
+    EXPECT_EQ(withLongPathPrefix(L"\\\\?\\C:\\" + name), L"\\\\?\\C:\\" + name);
+    // Relative names cannot take the prefix; they stay as they are.
+    EXPECT_EQ(withLongPathPrefix(L"sub\\" + name), L"sub\\" + name);
+}
+
+} // namespace
+} // namespace corvane

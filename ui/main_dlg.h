@@ -1,0 +1,57 @@
+// The main dialog: every trace setting as a control, and the five commands OK, Cancel, Reset,
+// Heap and About. It takes part in the thread's message loop as filter and idle handler.
+#pragma once
+
+#include "app/dialog_impl.h"
+#include "app/message_loop.h"
+#include "res/resource.h"
+#include "script/script_ui.h"
+#include "settings/trace_settings.h"
+
+namespace corvane {
+
+class CMainDlg : public CDialogImpl<CMainDlg>, public CMessageFilter, public CIdleHandler {
+public:
+    static constexpr int IDD = IDD_MAINDLG;
+
+    // The platform's desktop folder, clock, message boxes and save dialog, unless a test
+    // supplies its own.
+    CMainDlg();
+    CMainDlg(DefaultsEnvironment environment, ScriptUi& scriptUi);
+
+    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                              LRESULT& result) override;
+
+    bool FilterMessage(MSG& message) override;
+    bool DoIdle() override;
+
+    [[nodiscard]] const TraceSettings& Settings() const noexcept { return settings_; }
+
+private:
+    LRESULT onInitDialog();
+    LRESULT onDestroy();
+    // True when the command is one of the dialog's five (and its notification code fits).
+    bool onCommand(int commandId, int notificationCode);
+
+    void applyDefaultsOnOpen();
+    void fillControlsOnOpen();
+    void setIcons();
+    void onOk();
+    void onCancel();
+    void onReset();
+    void onHeapToggled();
+    void onAbout();
+
+    struct CommandRoute {
+        int commandId;
+        bool clickOnly; // BN_CLICKED only; other codes go to the default processing
+        void (CMainDlg::*handler)();
+    };
+    static const CommandRoute kCommandRoutes[];
+
+    DefaultsEnvironment environment_;
+    ScriptUi& scriptUi_;
+    TraceSettings settings_;
+};
+
+} // namespace corvane
