@@ -8,7 +8,8 @@ shift
 
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko prompts; a caller's own overrides (a test that disables a DLL) come on top.
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
 mkdir -p "$(dirname "$prefix")"
 # Create the prefix once; concurrent first runs wait for each other.
