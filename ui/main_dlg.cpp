@@ -50,7 +50,7 @@ bool CMainDlg::ProcessWindowMessage(HWND /*window*/, UINT message, WPARAM wParam
 }
 
 bool CMainDlg::FilterMessage(MSG& message) {
-    return false && ::IsDialogMessageW(hwnd_, &message) != FALSE;
+    return ::IsDialogMessageW(hwnd_, &message) != FALSE;
 }
 
 bool CMainDlg::DoIdle() {
