@@ -3,7 +3,6 @@
 #include "app/app_module.h"
 #include "res/resource.h"
 
-#include <cstdio>
 #include <utility>
 
 namespace corvane::testing {
@@ -209,59 +208,17 @@ LRESULT CALLBACK MisbehavingEdit::watchCreation(int code, WPARAM wParam, LPARAM 
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-ScratchFolder::ScratchFolder() {
-    wchar_t temporary[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, temporary);
-    for (unsigned attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
-        std::wstring candidate = std::wstring(temporary) + L"corvane-dialog-" +
-                                 std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt);
-        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-            path_ = std::move(candidate);
-        }
-    }
-    EXPECT_FALSE(path_.empty()) << "no scratch folder";
-}
-
-ScratchFolder::~ScratchFolder() {
-    if (path_.empty()) {
-        return;
-    }
-    WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                DeleteFileW(file(found.cFileName).c_str());
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(path_.c_str());
-}
-
-std::wstring ScratchFolder::file(const std::wstring& name) const {
-    return path_ + L"\\" + name;
-}
-
 bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string readFileBytes(const std::wstring& path) {
-    std::string bytes;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (file == nullptr) {
+    std::optional<std::string> bytes = test_files::readFileBytes(path);
+    if (!bytes) {
         ADD_FAILURE() << "cannot open " << ::testing::PrintToString(path);
-        return bytes;
+        return {};
     }
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.append(chunk, got);
-    }
-    std::fclose(file);
-    return bytes;
+    return std::move(*bytes);
 }
 
 std::vector<std::string> splitCrLfLines(const std::string& bytes) {

@@ -8,6 +8,7 @@
 #include "settings/trace_settings.h"
 #include "tests/dialog/fake_script_ui.h"
 #include "tests/providers/tdh_fixture_control.h"
+#include "tests/support/test_files.h"
 #include "ui/main_dlg.h"
 
 #include <gtest/gtest.h>
@@ -100,20 +101,8 @@ private:
     WNDPROC previous_ = nullptr;
 };
 
-// A fresh empty folder under the temporary folder, removed with its files at the end.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    [[nodiscard]] std::wstring file(const std::wstring& name) const;
-
-private:
-    std::wstring path_;
-};
-
 [[nodiscard]] bool fileExists(const std::wstring& path);
+// The whole file; an empty text, and a test failure, when it cannot be read.
 [[nodiscard]] std::string readFileBytes(const std::wstring& path);
 // Lines split at CR LF; the final CR LF ends the last line (text after it shows as one more).
 [[nodiscard]] std::vector<std::string> splitCrLfLines(const std::string& bytes);
@@ -136,7 +125,7 @@ protected:
     tdh_fixture::ScriptFile providers;
     FixedEnvironment clock;
     FakeScriptUi ui;
-    ScratchFolder scratch;
+    test_files::ScratchFolder scratch;
     MainDialogSession session{clock.environment(), ui};
 };
 

@@ -1,6 +1,6 @@
 // The script text becomes bytes of the thread's ANSI code page exactly or not at all.
 #include "script/script_file_win.h"
-#include "tests/script_file/test_files.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 

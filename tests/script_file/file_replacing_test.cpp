@@ -1,6 +1,6 @@
 // A script file is written completely or the earlier file at the chosen path stays as it was.
 #include "script/script_file_win.h"
-#include "tests/script_file/test_files.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // user would, while the test thread runs SaveCaptureScript with the platform calls.
 #include "script/script_file_win.h"
 #include "script/script_ui.h"
-#include "tests/script_file/test_files.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 

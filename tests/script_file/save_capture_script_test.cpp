@@ -1,7 +1,7 @@
 // Saving through the seam: the save dialog's request, and which outcome the user is told about.
 #include "script/script_file_win.h"
 #include "script/script_ui.h"
-#include "tests/script_file/test_files.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// Files and folders for the script-file tests: scratch folders, exact byte reads and the small
+// Files and folders for the Windows tests: scratch folders, exact byte reads and the small
 // volumes that ctest mounts for them.
 #pragma once
 

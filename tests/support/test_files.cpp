@@ -1,4 +1,4 @@
-#include "tests/script_file/test_files.h"
+#include "tests/support/test_files.h"
 
 #include "script/script_file_win.h"
 
@@ -68,7 +68,7 @@ ScratchFolder::ScratchFolder() {
     if (!base.empty() && base.back() == L'\\') {
         base.pop_back();
     }
-    path_ = base + L"\\corvane-script-file-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    path_ = base + L"\\corvane-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(serial.fetch_add(1));
     removeTree(path_);
     static_cast<void>(CreateDirectoryW(path_.c_str(), nullptr));
