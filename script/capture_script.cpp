@@ -252,12 +252,15 @@ std::size_t totalLength(const std::vector<std::wstring>& names, std::size_t extr
 }
 
 // Enough for the usual script in one allocation; the string still grows if it is short.
+// Providers are not measured one by one: with many thousands selected, a second walk over their
+// names costs more than the rare regrowth when names run longer than usual.
 std::size_t estimatedLength(const TraceSettings& settings) {
     constexpr std::size_t kFixedText = 1536;
-    constexpr std::size_t kProviderDecoration = 13; // quotes, ":::'stack'", "+"
+    constexpr std::size_t kTypicalProviderEntry =
+        56; // a 40-character name, quotes, ":::'stack'", "+"
     return kFixedText + totalLength(settings.kernelFlags, 1) +
            totalLength(settings.stackwalkEvents, 1) +
-           totalLength(settings.providers, kProviderDecoration) + settings.kernelPath.size() +
+           settings.providers.size() * kTypicalProviderEntry + settings.kernelPath.size() +
            settings.userPath.size() + settings.heapPath.size() + 3 * settings.fileMode.size() +
            3 * settings.etlOutPath.size() + 2 * settings.sessionName.size() +
            2 * settings.heapSessionName.size() + 3 * settings.heapProcess.size();
