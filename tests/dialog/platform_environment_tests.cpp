@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <knownfolders.h>
+#include <objbase.h>
+#include <shlobj.h>
 
 #include <cstdint>
 
@@ -37,6 +40,15 @@ TEST(PlatformDefaultsEnvironment, FindsAnExistingDesktopFolder) {
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
     EXPECT_NE(folder->back(), L'\\') << "the defaults add the separator themselves";
+
+    // The desktop, as the newer known-folder call names it, and not some other shell folder.
+    PWSTR desktop = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &desktop), S_OK);
+    const std::wstring expected = desktop;
+    CoTaskMemFree(desktop);
+    EXPECT_EQ(CompareStringOrdinal(folder->c_str(), -1, expected.c_str(), -1, TRUE), CSTR_EQUAL)
+        << "got " << ::testing::PrintToString(*folder) << ", desktop is "
+        << ::testing::PrintToString(expected);
 }
 
 TEST(PlatformDefaultsEnvironment, ReadsTheLocalWallClock) {
