@@ -235,15 +235,20 @@ TEST_F(DialogBinding, ObjectGoneBeforeItsWindowIsNoLongerReached) {
     ::DestroyWindow(window);
 }
 
-// Closes the About box of this thread once it is up: by clicking OK or by an Escape key that
-// goes through the modal loop's dialog keyboard handling.
-enum class CloseBy { OkButton, EscapeKey };
+// Closes the About box of this thread once it is up, in each way a user can: the OK button, and
+// Escape, the close box, the system menu's Close and Alt+F4, which all arrive as IDCANCEL.
+enum class CloseBy { OkButton, EscapeKey, CloseBox, SystemMenuClose, AltF4 };
 
 struct AboutObservation {
     HWND window = nullptr;
     HWND owner = nullptr;
     RECT rect{};
 };
+
+// Key messages as the keyboard queues them: repeat count 1, the key's scan code, and for F4 the
+// bit that says Alt is held.
+constexpr LPARAM kEscapePressed = 0x00010001;
+constexpr LPARAM kAltF4Pressed = 0x203E0001;
 
 bool closeAbout(CloseBy how, AboutObservation& seen) {
     const HWND about = findThreadWindow(::GetCurrentThreadId(), L"About");
@@ -254,24 +259,38 @@ bool closeAbout(CloseBy how, AboutObservation& seen) {
     seen.owner = ::GetWindow(about, GW_OWNER);
     ::GetWindowRect(about, &seen.rect);
     const HWND ok = ::GetDlgItem(about, IDOK);
-    if (how == CloseBy::OkButton) {
+    const HWND focus = ::GetFocus();
+    const HWND keyTarget = focus != nullptr && ::IsChild(about, focus) ? focus : ok;
+    switch (how) {
+    case CloseBy::OkButton:
         ::SendMessageW(ok, BM_CLICK, 0, 0);
-    } else {
-        const HWND focus = ::GetFocus();
-        const HWND target = focus != nullptr && ::IsChild(about, focus) ? focus : ok;
-        ::PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        break;
+    case CloseBy::EscapeKey:
+        ::PostMessageW(keyTarget, WM_KEYDOWN, VK_ESCAPE, kEscapePressed);
+        break;
+    case CloseBy::CloseBox:
+        ::PostMessageW(about, WM_CLOSE, 0, 0);
+        break;
+    case CloseBy::SystemMenuClose:
+        ::PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0);
+        break;
+    case CloseBy::AltF4:
+        ::PostMessageW(keyTarget, WM_SYSKEYDOWN, VK_F4, kAltF4Pressed);
+        break;
     }
     return true;
 }
 
-TEST_F(DialogBinding, AboutEndsWithOneOnOkAndTwoOnEscapeAndReleasesEachObject) {
-    for (const CloseBy how : {CloseBy::OkButton, CloseBy::EscapeKey, CloseBy::OkButton}) {
+TEST_F(DialogBinding, AboutEndsWithOneOnOkAndTwoOnEveryOtherCloseAndReleasesEachObject) {
+    for (const CloseBy how : {CloseBy::OkButton, CloseBy::EscapeKey, CloseBy::CloseBox,
+                              CloseBy::SystemMenuClose, CloseBy::AltF4}) {
+        const int way = static_cast<int>(how);
         AboutObservation seen;
         ThreadTimerAction closer(30, [&] { return closeAbout(how, seen); });
         CAboutDlg about;
         const INT_PTR result = about.RunModal(nullptr);
-        EXPECT_EQ(result, how == CloseBy::OkButton ? 1 : 2);
-        EXPECT_TRUE(closer.finished());
+        EXPECT_EQ(result, how == CloseBy::OkButton ? 1 : 2) << "closed by way " << way;
+        EXPECT_TRUE(closer.finished()) << "closed by way " << way;
         EXPECT_EQ(about.Handle(), nullptr);
         EXPECT_FALSE(::IsWindow(seen.window));
     }

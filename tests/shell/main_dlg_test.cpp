@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
 namespace corvane {
 namespace {
 
@@ -110,6 +112,17 @@ TEST_F(MainDialog, HeapAndResetReactToBnClickedOnly) {
     ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_HEAP, BN_CLICKED), 0);
     EXPECT_EQ(dialog.Settings().heapEnabled, 1);
     EXPECT_TRUE(heapFieldsEnabled(true));
+
+    // What the user typed survives Reset with another code and gives way to the default on a click.
+    const HWND sessionName = ::GetDlgItem(window, IDC_SESSION_NAME);
+    const std::wstring defaultName = testing::windowText(sessionName);
+    const std::wstring typed = L"typed by the user";
+    ASSERT_NE(defaultName, typed);
+    ::SetWindowTextW(sessionName, typed.c_str());
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_RESET, BN_DOUBLECLICKED), 0);
+    EXPECT_EQ(testing::windowText(sessionName), typed);
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_RESET, BN_CLICKED), 0);
+    EXPECT_EQ(testing::windowText(sessionName), defaultName);
 }
 
 TEST_F(MainDialog, CancelWithAnyCodeDestroysTheDialogAndQuitsWithTwo) {

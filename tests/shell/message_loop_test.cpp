@@ -320,6 +320,38 @@ TEST(IdleProcessing, QuietMessagesDoNotRearmButOthersDoOncePerArming) {
     }
 }
 
+TEST(IdleProcessing, MessageConsumedByAFilterStillRearms) {
+    drainQueue();
+    SinkWindow sink;
+    std::string log;
+    RecordingFilter consumer('X', log, kConsumedProbe);
+    IdleWatcher watcher; // attached last, so it is asked before the consumer
+    UINT_PTR wakeTimer = 0;
+    // Idle call 1 posts the probe that the filter consumes. Without re-arming, the loop would
+    // block until the timer and the next idle call would come after WM_TIMER instead.
+    watcher.onIdle = [&](std::size_t call) {
+        if (call == 1) {
+            ::PostMessageW(sink.handle(), kConsumedProbe, 0, 0);
+            wakeTimer = ::SetTimer(nullptr, 0, 200, nullptr);
+        } else {
+            ::KillTimer(nullptr, wakeTimer);
+            ::PostQuitMessage(4);
+        }
+    };
+    CMessageLoop loop;
+    ASSERT_TRUE(loop.AttachFilter(&consumer));
+    ASSERT_TRUE(loop.AttachFilter(&watcher));
+    ASSERT_TRUE(loop.AttachIdleHandler(&watcher));
+    ASSERT_EQ(loop.Run(), 4);
+
+    EXPECT_EQ(log, "X");
+    EXPECT_FALSE(SinkWindow::received(kConsumedProbe)) << "the filter consumed it";
+    const auto& calls = watcher.idleCalls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1], std::vector<UINT>{kConsumedProbe})
+        << "the idle handler runs right after the consumed message";
+}
+
 TEST(IdleProcessing, OnlyTheFourQuietMessagesKeepIdleDisarmed) {
     EXPECT_FALSE(rearmsIdle(WM_MOUSEMOVE));
     EXPECT_FALSE(rearmsIdle(WM_NCMOUSEMOVE));

@@ -2,12 +2,24 @@
 
 #include "app/app_module.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <utility>
+
 namespace corvane::testing {
 
 namespace {
 
-std::function<bool()>* currentTimerAction = nullptr;
-bool currentTimerFinished = false;
+// Live objects by address: a thread timer's callback knows only the timer id.
+std::vector<ThreadDeadline*>& liveDeadlines() {
+    static std::vector<ThreadDeadline*> live;
+    return live;
+}
+std::vector<ThreadTimerAction*>& liveTimerActions() {
+    static std::vector<ThreadTimerAction*> live;
+    return live;
+}
 
 struct CaptionSearch {
     const std::wstring* caption;
@@ -36,6 +48,24 @@ BOOL CALLBACK collectVisibleOfProcess(HWND window, LPARAM context) {
         search->found.push_back(window);
     }
     return TRUE;
+}
+
+BOOL CALLBACK collectEnabledDialog(HWND window, LPARAM context) {
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, 16);
+    if (std::wstring(className) == L"#32770" && ::IsWindowEnabled(window)) {
+        reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+    }
+    return TRUE;
+}
+
+// Dialog boxes of this thread that take input: a modal one runs its loop; the owners it disabled
+// are left alone.
+std::vector<HWND> enabledThreadDialogs() {
+    std::vector<HWND> found;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &collectEnabledDialog,
+                        reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 } // namespace
@@ -81,49 +111,83 @@ std::wstring windowText(HWND window) {
     return std::wstring(text, static_cast<std::size_t>(length > 0 ? length : 0));
 }
 
-ThreadTimerAction::ThreadTimerAction(UINT periodMs, std::function<bool()> action) {
-    currentTimerAction = new std::function<bool()>(std::move(action));
-    currentTimerFinished = false;
+ThreadDeadline::ThreadDeadline(DWORD limitMs) : limitMs_(limitMs) {
+    timer_ = ::SetTimer(nullptr, 0, limitMs, &ThreadDeadline::onTimer);
+    liveDeadlines().push_back(this);
+}
+
+ThreadDeadline::~ThreadDeadline() {
+    if (timer_ != 0) {
+        ::KillTimer(nullptr, timer_);
+    }
+    std::vector<ThreadDeadline*>& live = liveDeadlines();
+    live.erase(std::find(live.begin(), live.end(), this));
+    if (expired_) {
+        // A quit that no loop took would end the next test's loop or modal run at once.
+        MSG leftover;
+        ::PeekMessageW(&leftover, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
+}
+
+void CALLBACK ThreadDeadline::onTimer(HWND /*window*/, UINT /*message*/, UINT_PTR id,
+                                      DWORD /*time*/) {
+    for (ThreadDeadline* deadline : liveDeadlines()) {
+        if (deadline->timer_ == id) {
+            deadline->expire();
+            return;
+        }
+    }
+    ::KillTimer(nullptr, id);
+}
+
+void ThreadDeadline::expire() {
+    ::KillTimer(nullptr, timer_);
+    timer_ = 0;
+    expired_ = true;
+    const std::vector<HWND> dialogs = enabledThreadDialogs();
+    ADD_FAILURE() << "still waiting after " << limitMs_ << " ms; ending " << dialogs.size()
+                  << " dialog box(es) and the message loop";
+    for (const HWND dialog : dialogs) {
+        ::EndDialog(dialog, kGaveUpCode);
+    }
+    ::PostQuitMessage(kGaveUpCode);
+}
+
+ThreadTimerAction::ThreadTimerAction(UINT periodMs, std::function<bool()> action, DWORD deadlineMs)
+    : action_(std::move(action)), deadline_(deadlineMs) {
     timer_ = ::SetTimer(nullptr, 0, periodMs, &ThreadTimerAction::onTimer);
+    liveTimerActions().push_back(this);
 }
 
 ThreadTimerAction::~ThreadTimerAction() {
     if (timer_ != 0) {
         ::KillTimer(nullptr, timer_);
     }
-    delete currentTimerAction;
-    currentTimerAction = nullptr;
-}
-
-bool ThreadTimerAction::finished() const noexcept {
-    return currentTimerFinished;
+    std::vector<ThreadTimerAction*>& live = liveTimerActions();
+    live.erase(std::find(live.begin(), live.end(), this));
 }
 
 void CALLBACK ThreadTimerAction::onTimer(HWND /*window*/, UINT /*message*/, UINT_PTR id,
                                          DWORD /*time*/) {
-    if (currentTimerAction == nullptr || currentTimerFinished) {
+    for (ThreadTimerAction* timerAction : liveTimerActions()) {
+        if (timerAction->timer_ != id) {
+            continue;
+        }
+        // The action may run a nested loop that dispatches this timer again.
+        if (timerAction->running_ || timerAction->finished_) {
+            return;
+        }
+        timerAction->running_ = true;
+        const bool done = timerAction->action_();
+        timerAction->running_ = false;
+        if (done) {
+            timerAction->finished_ = true;
+            ::KillTimer(nullptr, id);
+            timerAction->timer_ = 0;
+        }
         return;
     }
-    if ((*currentTimerAction)()) {
-        currentTimerFinished = true;
-        ::KillTimer(nullptr, id);
-    }
-}
-
-bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (::GetTickCount64() > deadline) {
-            return false;
-        }
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
+    ::KillTimer(nullptr, id);
 }
 
 } // namespace corvane::testing
