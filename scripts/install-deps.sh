@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ git
-    googletest libgtest-dev libbenchmark-dev clang-format
+    googletest libgtest-dev libbenchmark-dev clang-format clang libclang-rt-14-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32:i386 wine64
     xvfb xdotool x11-utils imagemagick
