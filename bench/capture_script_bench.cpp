@@ -15,20 +15,14 @@ namespace {
 
 corvane::TraceSettings benchSettings(std::size_t providerCount) {
     corvane::TraceSettings settings;
-    settings.maxFileSizeMb = 256;
-    settings.bufferSizeKb = 64;
-    settings.maxBuffers = 320;
-    settings.minBuffers = 64;
+    const corvane::DefaultsEnvironment environment{
+        [] { return std::optional<std::wstring>(L"C:\\Users\\user\\Desktop"); },
+        [] { return corvane::LocalTime{2024, 1, 5, 9, 30, 0}; }};
+    corvane::defaultTraceSettings(settings, environment);
     settings.logStack = 1;
     settings.heapEnabled = 1;
-    settings.kernelPath = L"\\kernel.etl";
-    settings.userPath = L"\\user.etl";
-    settings.etlOutPath = L"C:\\Users\\user\\Desktop\\20240105_093000.etl";
-    settings.sessionName = L"Vell";
     settings.heapProcess = L"notepad";
-    settings.heapSessionName = L"VellHeap";
-    settings.heapPath = L"\\heap.etl";
-    settings.fileMode = L"Sequential";
+    settings.fileMode = corvane::FileModeCatalogue[0];
     settings.kernelFlags.assign(corvane::KernelFlagCatalogue.begin(),
                                 corvane::KernelFlagCatalogue.end());
     settings.stackwalkEvents.assign(corvane::StackwalkCatalogue.begin(),
