@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both presets with warnings as errors and runs every test:
 # the host core tests, the same again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# a bounded fuzzing run of the provider buffer reader, and the Windows build's tests under Wine
-# on a virtual screen.
+# bounded fuzzing runs of the provider buffer reader and the script assembly, and the Windows
+# build's tests under Wine on a virtual screen.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/display.sh
@@ -22,7 +22,7 @@ cmake --preset host-sanitize -DCORVANE_WERROR=ON >/dev/null
 cmake --build --preset host-sanitize
 ctest --preset host-sanitize
 
-echo "== fuzzing the provider buffer reader (Clang, libFuzzer)"
+echo "== fuzzing the provider buffer reader and the script assembly (Clang, libFuzzer)"
 cmake --preset fuzz -DCORVANE_WERROR=ON >/dev/null
 cmake --build --preset fuzz
 ctest --preset fuzz
