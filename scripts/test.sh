@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both presets with warnings as errors and runs every test:
 # the host core tests, the same again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# bounded fuzzing runs of the provider buffer reader and the script assembly, and the Windows
-# build's tests under Wine on a virtual screen.
+# bounded fuzzing runs of the provider buffer reader and the script assembly, the Windows build's
+# tests under Wine on a virtual screen, and the end-to-end suite that drives the built corvane.exe
+# through X input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/display.sh
@@ -33,4 +34,8 @@ cmake --build --preset win32
 # Window tests need a screen of their own: keys and focus must not reach the user's desktop.
 corvane_ensure_display force-virtual
 ctest --preset win32
+
+echo "== end to end: corvane.exe driven through X input (pytest)"
+# Debian's interpreter, which has python3-pytest; the suite starts its own Xvfb and Wine prefix.
+/usr/bin/python3 -m pytest -q -p no:cacheprovider tests/e2e
 WINEPREFIX="$PWD/build/win32/wineprefix" wineserver -k 2>/dev/null || true
