@@ -1,0 +1,367 @@
+"""Capture scripts run by their real consumer: Wine's cmd.exe, with stand-in xperf.exe and reg.exe
+first on the search path. Each stand-in logs its command line and the argument vector that
+CommandLineToArgvW makes of it, so these tests see exactly what xperf and reg would receive.
+
+The scripts come from make_capture_script.exe, which builds and saves them with the product's own
+code (BuildCaptureScript and SaveCaptureScript), or from corvane.exe itself.
+"""
+
+import json
+import subprocess
+import time
+from pathlib import Path
+
+import pytest
+
+import harness
+from harness import (ETL_OUT, HEAP, HEAP_PROCESS, KERNEL_FLAGS, LOG_STACK, OK, PROVIDERS, SAVE_NAME_EDIT,
+                     windows_path)
+
+STANDINS = harness.BUILD / "tests" / "e2e" / "standins"
+MAKER = harness.BUILD / "tests" / "e2e" / "make_capture_script.exe"
+
+RUN_LIMIT = 60  # seconds for one script run, Wine's start included
+ETL = "C:\\traces\\out.etl"
+# What every session gets after its path, from the dialog's defaults.
+SIZES = ["-BufferSize", "64", "-MinBuffers", "64", "-MaxBuffers", "320", "-MaxFile", "256",
+         "-FileMode", "Sequential"]
+HEAP_STACKS = ["-stackwalk", "HeapCreate+HeapAlloc+HeapRealloc+HeapFree+HeapDestroy"]
+IFEO = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\"
+
+
+def kernel_start(flags, path="\\kernel.etl", stackwalk=None):
+    walk = ["-stackwalk", stackwalk] if stackwalk else []
+    return ("xperf.exe", ["-on", flags, *walk, "-f", path, *SIZES])
+
+
+def user_start(providers, path="\\user.etl", session=("Vell",)):
+    return ("xperf.exe", ["-start", *session, "-on", providers, "-f", path, *SIZES])
+
+
+def heap_start(pids, path="\\heap.etl", session="VellHeap"):
+    return ("xperf.exe", ["-start", session, "-heap", "-pids", pids, *HEAP_STACKS, "-f", path,
+                          *SIZES])
+
+
+def stop(*clauses, etl=ETL):
+    return ("xperf.exe", [*clauses, "-d", etl])
+
+
+def viewer(etl=ETL):
+    return ("xperf.exe", [etl])
+
+
+def reg_add(image):
+    return ("reg", ["add", IFEO + image + ".exe", "/v", "TracingFlags", "/t", "REG_DWORD", "/d",
+                    "1", "/f"])
+
+
+def reg_delete(image):
+    return ("reg", ["delete", IFEO + image + ".exe", "/v", "TracingFlags", "/f"])
+
+
+class Call:
+    """One logged start of a stand-in."""
+
+    def __init__(self, record):
+        self.image = record["image"]
+        self.line = record["line"]
+        self.argv = record["argv"]
+
+    @property
+    def program_and_arguments(self):
+        return (self.argv[0], self.argv[1:])
+
+    def __repr__(self):
+        return f"<{self.line!r}>"
+
+
+class ScriptRun:
+    """Runs capture scripts with `wine cmd /c` in one folder, the stand-ins first on the path."""
+
+    def __init__(self, screen, folder):
+        self.screen = screen
+        self.folder = folder
+        self.log = folder / "calls.jsonl"
+        self.output = folder / "cmd-output.txt"
+
+    def environment(self, extra=None):
+        env = dict(self.screen.env)
+        env.update(WINEPATH=windows_path(STANDINS), CORVANE_STANDIN_LOG=windows_path(self.log))
+        env.update(extra or {})
+        return env
+
+    def make(self, settings, name="capture.cmd"):
+        """Saves a script for `settings` (field=value lines) as the OK command would."""
+        settings_file = self.folder / (name + ".settings.txt")
+        settings_file.write_text("\n".join(settings) + "\n", encoding="utf-8")
+        script = self.folder / name
+        with open(self.folder / "maker-output.txt", "wb") as output:
+            result = subprocess.run(
+                ["wine", str(MAKER), windows_path(settings_file), windows_path(script)],
+                env=self.screen.env, stdin=subprocess.DEVNULL, stdout=output,
+                stderr=subprocess.STDOUT, cwd=self.folder, timeout=RUN_LIMIT)
+        assert result.returncode == 0, (self.folder / "maker-output.txt").read_text(errors="replace")
+        return script
+
+    def command(self, script):
+        return ["wine", "cmd", "/c", windows_path(script)]
+
+    def run(self, script, keys=b"ab", extra_environment=None):
+        """Runs the script to its end; each pause reads one character of `keys`."""
+        keys_file = self.folder / "keys.txt"
+        keys_file.write_bytes(keys)
+        # Output to a file, not a pipe: Wine's background processes can hold a pipe open forever.
+        with open(keys_file, "rb") as keys_in, open(self.output, "wb") as output:
+            result = subprocess.run(self.command(script), stdin=keys_in, stdout=output,
+                                    stderr=subprocess.STDOUT, cwd=self.folder,
+                                    env=self.environment(extra_environment), timeout=RUN_LIMIT)
+        assert result.returncode == 0, self.output.read_text(errors="replace")
+        return self.calls()
+
+    def calls(self):
+        if not self.log.exists():
+            return []
+        calls = [Call(json.loads(line)) for line in self.log.read_text().splitlines()]
+        for call in calls:
+            assert Path(call.image.replace("\\", "/")).parent.name == "standins", call.image
+        return calls
+
+
+def programs_and_arguments(calls):
+    return [call.program_and_arguments for call in calls]
+
+
+@pytest.fixture(scope="module", autouse=True)
+def built_programs():
+    missing = [path for path in (STANDINS / "xperf.exe", STANDINS / "reg.exe", MAKER)
+               if not path.exists()]
+    assert not missing, f"build the win32 preset first; missing: {missing}"
+
+
+@pytest.fixture
+def scripts(screen, tmp_path):
+    """The suite's prefix (and screen, which a script run does not need) with a folder of its
+    own."""
+    return ScriptRun(screen, tmp_path)
+
+
+# --- What each kind of job calls, and in which order --------------------------------------------
+
+def test_kernel_only_starts_the_kernel_logger_then_merges_and_opens_the_trace(scripts):
+    script = scripts.make(["kernelFlag=PROC_THREAD", "kernelFlag=LOADER", "kernelFlag=Base",
+                           "stackwalkEvent=CSwitch", "stackwalkEvent=ProcessCreate",
+                           f"etlOutPath={ETL}"])
+    calls = scripts.run(script)
+    assert programs_and_arguments(calls) == [
+        kernel_start("PROC_THREAD+LOADER+Base", stackwalk="CSwitch+ProcessCreate"),
+        stop("-stop"),
+        viewer(),
+    ]
+    # cmd hands each line over as written, program name included.
+    lines = script.read_bytes().decode("ascii").split("\r\n")
+    assert [call.line for call in calls] == [lines[12], lines[24], lines[26]]
+
+
+def test_each_provider_entry_with_log_stack_arrives_intact(scripts):
+    script = scripts.make(["provider=Microsoft-Windows-Shell-Core",
+                           "provider=Microsoft-Windows-Win32k", "provider=acme.provider-1",
+                           "logStack=1", f"etlOutPath={ETL}"])
+    calls = scripts.run(script)
+    assert programs_and_arguments(calls) == [
+        user_start("Microsoft-Windows-Shell-Core:::'stack'+Microsoft-Windows-Win32k:::'stack'"
+                   "+acme.provider-1:::'stack'"),
+        stop("-stop", "Vell"),
+        viewer(),
+    ]
+    # The quotes around each name are on the command line that xperf parses itself.
+    assert ('-on "Microsoft-Windows-Shell-Core":::\'stack\'+"Microsoft-Windows-Win32k":::\'stack\''
+            '+"acme.provider-1":::\'stack\' -f') in calls[0].line
+
+
+def test_heap_by_pid_touches_no_registry(scripts):
+    script = scripts.make(["heapEnabled=1", "heapProcess=1234", f"etlOutPath={ETL}"])
+    assert programs_and_arguments(scripts.run(script)) == [
+        heap_start("1234"),
+        stop("-stop", "VellHeap"),
+        viewer(),
+    ]
+
+
+def test_heap_by_name_sets_tracing_flags_before_any_start_and_clears_them_after_the_viewer(scripts):
+    script = scripts.make(["kernelFlag=PROC_THREAD", "heapEnabled=1", "heapProcess=notepad",
+                           f"etlOutPath={ETL}"])
+    assert programs_and_arguments(scripts.run(script)) == [
+        reg_add("notepad"),
+        kernel_start("PROC_THREAD"),
+        heap_start("0"),
+        stop("-stop", "VellHeap", "-stop"),
+        viewer(),
+        reg_delete("notepad"),
+    ]
+
+
+def test_all_three_sessions_start_only_after_the_first_key_and_stop_only_after_the_second(scripts):
+    script = scripts.make(["kernelFlag=PROC_THREAD", "kernelFlag=LOADER",
+                           "stackwalkEvent=CSwitch", "provider=Microsoft-Windows-Win32k",
+                           "provider=acme", "logStack=1", "heapEnabled=1", "heapProcess=notepad",
+                           f"etlOutPath={ETL}"])
+    starts = [
+        reg_add("notepad"),
+        kernel_start("PROC_THREAD+LOADER", stackwalk="CSwitch"),
+        user_start("Microsoft-Windows-Win32k:::'stack'+acme:::'stack'"),
+        heap_start("0"),
+    ]
+    ends = [stop("-stop", "Vell", "-stop", "VellHeap", "-stop"), viewer(), reg_delete("notepad")]
+
+    # Keys go through a pipe held open, one at a time, so each pause really has to wait.
+    with open(scripts.output, "wb") as output:
+        cmd = subprocess.Popen(scripts.command(script), stdin=subprocess.PIPE, stdout=output,
+                               stderr=subprocess.STDOUT, cwd=scripts.folder,
+                               env=scripts.environment())
+    try:
+        time.sleep(3)  # long enough for cmd to reach the first pause
+        assert scripts.calls() == []
+        cmd.stdin.write(b"\n")
+        cmd.stdin.flush()
+        harness.wait_until("the four starts", lambda: len(scripts.calls()) >= len(starts),
+                           timeout=30)
+        time.sleep(1)  # time to go wrong: nothing more may run before the second key
+        assert programs_and_arguments(scripts.calls()) == starts
+        assert cmd.poll() is None
+        cmd.stdin.write(b"\n")
+        cmd.stdin.close()
+        assert cmd.wait(timeout=RUN_LIMIT) == 0
+    finally:
+        if cmd.poll() is None:
+            cmd.kill()
+            cmd.wait()
+    assert programs_and_arguments(scripts.calls()) == starts + ends
+    text = scripts.output.read_text(errors="replace")
+    assert text.index("...Capturing...") < text.index("...Stopping...")
+
+
+def test_a_job_saved_by_corvane_itself_calls_the_tools_as_chosen(corvane, scripts):
+    app = corvane(providers=["Beta-Provider", "Alpha-Provider"])
+    app.wait_for_focus(OK)
+    app.click_item(KERNEL_FLAGS, "PROC_THREAD")
+    app.click_item(PROVIDERS, "Beta-Provider")
+    app.click_item(PROVIDERS, "Alpha-Provider")
+    app.click(LOG_STACK)
+    app.click(HEAP)
+    app.wait_for("the heap fields enabled", lambda look: look.main.control(HEAP_PROCESS).enabled)
+    app.click(HEAP_PROCESS)
+    app.keys("End", "BackSpace")
+    app.type("notepad")
+    look = app.wait_for("the job chosen", lambda look: (
+        look.main.control(HEAP_PROCESS).text == "notepad"
+        and look.main.control(LOG_STACK).check == 1
+        and look.main.control(PROVIDERS).selected_texts() == ["Alpha-Provider", "Beta-Provider"]
+        and look.main.control(KERNEL_FLAGS).selected_texts() == ["PROC_THREAD"]))
+    etl = look.main.control(ETL_OUT).text
+
+    app.click(OK)
+    app.wait_for("the file name in the save dialog", lambda look: look.dialog("Save As") is not None
+                 and look.focus_id() == SAVE_NAME_EDIT)
+    script = scripts.folder / "saved_by_corvane.cmd"
+    app.type(windows_path(script))  # replaces the selected default name
+    app.keys("Return")
+    app.wait_without_dialogs()
+    harness.wait_until("the saved script", script.exists)
+
+    assert programs_and_arguments(scripts.run(script)) == [
+        reg_add("notepad"),
+        kernel_start("PROC_THREAD"),
+        user_start("Alpha-Provider:::'stack'+Beta-Provider:::'stack'"),
+        heap_start("0"),
+        stop("-stop", "Vell", "-stop", "VellHeap", "-stop", etl=etl),
+        viewer(etl),
+        reg_delete("notepad"),
+    ]
+
+
+# --- Values that reach the tools as they were typed ---------------------------------------------
+
+def test_log_paths_with_spaces_arrive_as_one_argument_each(scripts):
+    script = scripts.make([
+        "kernelFlag=PROC_THREAD", "provider=acme", "heapEnabled=1", "heapProcess=my app",
+        "kernelPath=C:\\my traces\\kernel log.etl", "userPath=D:\\a  b\\user.etl",
+        "heapPath=\\\\server\\share name\\heap.etl", "etlOutPath=C:\\Documents and Settings\\x.etl",
+    ])
+    etl = "C:\\Documents and Settings\\x.etl"
+    assert programs_and_arguments(scripts.run(script)) == [
+        reg_add("my app"),
+        kernel_start("PROC_THREAD", path="C:\\my traces\\kernel log.etl"),
+        user_start("acme", path="D:\\a  b\\user.etl"),
+        heap_start("0", path="\\\\server\\share name\\heap.etl"),
+        stop("-stop", "Vell", "-stop", "VellHeap", "-stop", etl=etl),
+        viewer(etl),
+        reg_delete("my app"),
+    ]
+
+
+@pytest.mark.xfail(strict=True, reason="the script is still written in the ANSI code page, and cmd "
+                   "reads it in the console's (OEM) one; drop this mark when that is mended")
+def test_non_ascii_provider_paths_and_heap_process_arrive_exactly(scripts):
+    # Letters that the command prompt's code page holds (437 and 850 alike), at other byte values
+    # than in the ANSI code page 1252.
+    etl = "C:\\Users\\Müller\\Desktop\\Spur ä.etl"
+    script = scripts.make([
+        "kernelFlag=PROC_THREAD", "provider=acme-Café", "logStack=1", "heapEnabled=1",
+        "heapProcess=Grüße", "kernelPath=C:\\Users\\José\\kernel.etl", f"etlOutPath={etl}",
+    ])
+    assert programs_and_arguments(scripts.run(script)) == [
+        reg_add("Grüße"),
+        kernel_start("PROC_THREAD", path="C:\\Users\\José\\kernel.etl"),
+        user_start("acme-Café:::'stack'"),
+        heap_start("0"),
+        stop("-stop", "Vell", "-stop", "VellHeap", "-stop", etl=etl),
+        viewer(etl),
+        reg_delete("Grüße"),
+    ]
+
+
+# --- What cmd does to values the dialog accepts (pinned, not mended; see the README) -----------
+
+def test_cmd_drops_a_lone_percent_sign_and_expands_text_between_two(scripts):
+    script = scripts.make([
+        "kernelFlag=PROC_THREAD", "provider=acme", "heapEnabled=1", "heapProcess=1",
+        "kernelPath=C:\\logs\\100%.etl", "userPath=C:\\%CORVANE_PINNED%\\50%\\x%y.etl",
+        "heapPath=C:\\50%%\\heap.etl", f"etlOutPath={ETL}",
+    ])
+    calls = scripts.run(script, extra_environment={"CORVANE_PINNED": "expanded"})
+    assert programs_and_arguments(calls)[:3] == [
+        kernel_start("PROC_THREAD", path="C:\\logs\\100.etl"),
+        # "%CORVANE_PINNED%" names a variable and is replaced by its value; "%\\x%" names none and
+        # vanishes.
+        user_start("acme", path="C:\\expanded\\50y.etl"),
+        # Doubled, it stands for one.
+        heap_start("1", path="C:\\50%\\heap.etl"),
+    ]
+
+
+def test_a_space_in_a_session_name_splits_it_into_two_arguments(scripts):
+    script = scripts.make(["provider=acme", "sessionName=My Session", f"etlOutPath={ETL}"])
+    assert programs_and_arguments(scripts.run(script)) == [
+        user_start("acme", session=("My", "Session")),
+        stop("-stop", "My", "Session"),
+        viewer(),
+    ]
+
+
+def test_caret_and_ampersand_act_on_the_command_line_outside_quotes(scripts):
+    script = scripts.make([
+        "provider=acme", "sessionName=A&echo second command", "heapEnabled=1",
+        "heapSessionName=H^eap", "heapProcess=7", "heapPath=C:\\a^b&c\\heap.etl", f"etlOutPath={ETL}",
+    ])
+    calls = scripts.run(script)
+    # Outside quotes "^" escapes the next character and "&" ends the command; inside they stay.
+    assert programs_and_arguments(calls) == [
+        ("xperf.exe", ["-start", "A"]),
+        heap_start("7", path="C:\\a^b&c\\heap.etl", session="Heap"),
+        ("xperf.exe", ["-stop", "A"]),
+        viewer(),
+    ]
+    output = scripts.output.read_text(errors="replace")
+    assert "second command -on" in output
+    assert "second command -stop Heap -d" in output
