@@ -19,8 +19,9 @@ constexpr std::size_t kLargestBlock =
 HMODULE traceDataLibrary() noexcept {
     HMODULE library = GetModuleHandleW(L"Tdh.dll");
     if (library == nullptr) {
-        // Never freed: it stays loaded for the later enumerations until the process ends.
-        library = LoadLibraryW(L"Tdh.dll");
+        // From the system folder only: a Tdh.dll planted beside the program (a Downloads folder)
+        // must never run. Never freed: it stays loaded for the later enumerations.
+        library = LoadLibraryExW(L"Tdh.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
     if (library != nullptr && isWineBuiltinModule(library)) {
         return nullptr; // its TdhEnumerateProviders is a stub that aborts the process

@@ -40,7 +40,8 @@ private:
 };
 
 // 0 with the filled buffer (which may be empty when the platform returned none);
-// ERROR_FUNCTION_FAILED (1626) when Tdh.dll or TdhEnumerateProviders is not available, Wine's
+// ERROR_FUNCTION_FAILED (1626) when Tdh.dll (looked for in the system folder only, unless the
+// process has already loaded it) or TdhEnumerateProviders is not available, Wine's
 // builtin stub included; ERROR_OUTOFMEMORY (14) when the buffer cannot be grown; otherwise the
 // status TdhEnumerateProviders returned. On failure the buffer is left empty.
 [[nodiscard]] std::uint32_t enumerateProviders(ProviderBuffer& buffer);

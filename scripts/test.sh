@@ -38,4 +38,7 @@ ctest --preset win32
 echo "== end to end: corvane.exe driven through X input (pytest)"
 # Debian's interpreter, which has python3-pytest; the suite starts its own Xvfb and Wine prefix.
 /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/e2e
-WINEPREFIX="$PWD/build/win32/wineprefix" wineserver -k 2>/dev/null || true
+# The tests' prefixes: the base one and one per Tdh.dll test double.
+for prefix in build/win32/wineprefix build/win32/wineprefix-*/; do
+    [ -f "$prefix/system.reg" ] && WINEPREFIX="$PWD/${prefix%/}" wineserver -k 2>/dev/null || true
+done

@@ -1,4 +1,4 @@
-// Enumeration against the test Tdh.dll that sits beside this program.
+// Enumeration against the test Tdh.dll that stands in for the system's.
 #include "providers/provider_buffer.h"
 #include "providers/provider_enumeration.h"
 #include "tests/providers/tdh_fixture_control.h"
@@ -38,17 +38,14 @@ private:
     std::vector<CallRecord> calls_;
 };
 
-TEST_F(ProviderEnumeration, UsesTheLibraryBesideTheProgram) {
+TEST_F(ProviderEnumeration, UsesTheLibraryOfTheSystemFolder) {
     givenScript("provider Alpha\n");
     ProviderBuffer buffer;
     ASSERT_EQ(enumerate(buffer), 0u);
 
     const HMODULE library = GetModuleHandleW(L"Tdh.dll");
     ASSERT_NE(library, nullptr);
-    wchar_t path[MAX_PATH];
-    const std::wstring libraryPath(path, GetModuleFileNameW(library, path, MAX_PATH));
-    EXPECT_EQ(libraryPath.substr(0, libraryPath.find_last_of(L'\\') + 1),
-              tdh_fixture::programDirectory());
+    EXPECT_EQ(tdh_fixture::moduleDirectory(library), tdh_fixture::systemDirectory());
     EXPECT_FALSE(isWineBuiltinModule(library));
 }
 

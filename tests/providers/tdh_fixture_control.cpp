@@ -67,4 +67,21 @@ std::wstring programDirectory() {
     return program.substr(0, program.find_last_of(L'\\') + 1);
 }
 
+std::wstring moduleDirectory(HMODULE module) {
+    wchar_t path[MAX_PATH];
+    std::wstring file(path, GetModuleFileNameW(module, path, MAX_PATH));
+    file.erase(file.find_last_of(L'\\') + 1);
+    CharLowerBuffW(file.data(), static_cast<DWORD>(file.size()));
+    return file;
+}
+
+std::wstring systemDirectory() {
+    wchar_t path[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    std::wstring directory(path, length < MAX_PATH ? length : 0);
+    directory += L'\\';
+    CharLowerBuffW(directory.data(), static_cast<DWORD>(directory.size()));
+    return directory;
+}
+
 } // namespace corvane::tdh_fixture

@@ -1,4 +1,4 @@
-// Drives the test Tdh.dll beside the test program: writes its script and reads its call records.
+// Drives the test Tdh.dll that the program loaded: writes its script and reads its call records.
 #pragma once
 
 #include "tests/providers/tdh_fixture_protocol.h"
@@ -30,5 +30,10 @@ private:
 
 // The directory the running program was started from, with a trailing backslash.
 [[nodiscard]] std::wstring programDirectory();
+
+// The directory a loaded module came from, and the system folder, each with a trailing
+// backslash and in lower case, so that the two compare as the file system does.
+[[nodiscard]] std::wstring moduleDirectory(HMODULE module);
+[[nodiscard]] std::wstring systemDirectory();
 
 } // namespace corvane::tdh_fixture
