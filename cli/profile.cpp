@@ -1,0 +1,466 @@
+#include "cli/profile.h"
+
+#include "cli/utf8.h"
+#include "settings/catalogues.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <utility>
+
+namespace corvane {
+namespace {
+
+enum class KeyKind { Number, Check, Text, FileMode, KernelFlag, Stackwalk, Provider };
+
+// One profile key: its name, what it holds and where that goes in the settings.
+struct ProfileKey {
+    const wchar_t* name;
+    KeyKind kind;
+    const wchar_t* comment; // the dialog's label first, then what the value means
+    std::uint32_t TraceSettings::*number;
+    std::uint32_t minimum;
+    std::uint32_t maximum;
+    std::int32_t TraceSettings::*check;
+    std::wstring TraceSettings::*text;
+};
+
+constexpr std::uint32_t kLargestNumber = std::numeric_limits<std::uint32_t>::max();
+
+ProfileKey numberKey(const wchar_t* name, std::uint32_t TraceSettings::*field,
+                     std::uint32_t minimum, std::uint32_t maximum, const wchar_t* comment) {
+    return {name, KeyKind::Number, comment, field, minimum, maximum, nullptr, nullptr};
+}
+
+ProfileKey checkKey(const wchar_t* name, std::int32_t TraceSettings::*field,
+                    const wchar_t* comment) {
+    return {name, KeyKind::Check, comment, nullptr, 0, 0, field, nullptr};
+}
+
+ProfileKey textKey(const wchar_t* name, std::wstring TraceSettings::*field,
+                   const wchar_t* comment) {
+    return {name, KeyKind::Text, comment, nullptr, 0, 0, nullptr, field};
+}
+
+ProfileKey listKey(const wchar_t* name, KeyKind kind, const wchar_t* comment) {
+    return {name, kind, comment, nullptr, 0, 0, nullptr, nullptr};
+}
+
+// In the field order of the settings record, which is also the template's order.
+const std::vector<ProfileKey>& profileKeys() {
+    static const std::vector<ProfileKey> keys = {
+        numberKey(L"max-file-size-mb", &TraceSettings::maxFileSizeMb, 0, kLargestNumber,
+                  L"Max File Size(MB): largest log file of each session, 0 to 4294967295"),
+        numberKey(L"buffer-size-kb", &TraceSettings::bufferSizeKb, 4, 1024,
+                  L"Buffer Size(KB): size of one trace buffer, 4 to 1024"),
+        numberKey(L"max-buffers", &TraceSettings::maxBuffers, 0, kLargestNumber,
+                  L"Max Buffers(n): most buffers of each session, 0 to 4294967295"),
+        numberKey(L"min-buffers", &TraceSettings::minBuffers, 0, kLargestNumber,
+                  L"Min Buffers(n): fewest buffers of each session, 0 to 4294967295"),
+        checkKey(L"log-stack", &TraceSettings::logStack,
+                 L"Log Stack: yes records call stacks of every provider"),
+        checkKey(L"heap", &TraceSettings::heapEnabled,
+                 L"Heap: yes traces the heap of the process below"),
+        textKey(L"kernel-path", &TraceSettings::kernelPath,
+                L"Kernel Path: log file of the kernel session"),
+        textKey(L"user-path", &TraceSettings::userPath,
+                L"User Path: log file of the provider session"),
+        textKey(L"etl-out-path", &TraceSettings::etlOutPath,
+                L"ETL Out Path: the merged trace; on Windows by default "
+                L"<desktop>\\YYYYMMDD_HHMMSS.etl, elsewhere required"),
+        textKey(L"session-name", &TraceSettings::sessionName,
+                L"Session name: name of the provider session"),
+        textKey(L"process-name-or-pid", &TraceSettings::heapProcess,
+                L"ProcessName or PID: heap target, a process id or an image name without .exe"),
+        textKey(L"heap-session-name", &TraceSettings::heapSessionName,
+                L"Heap Session Name: name of the heap session"),
+        textKey(L"heap-path", &TraceSettings::heapPath, L"Heap Path: log file of the heap session"),
+        listKey(L"file-mode", KeyKind::FileMode,
+                L"File Mode: Sequential, Circular, Append or NewFile"),
+        listKey(L"kernel-flag", KeyKind::KernelFlag,
+                L"Kernel Flags/Groups: one line per name (corvane-script --list kernel)"),
+        listKey(L"stackwalk", KeyKind::Stackwalk,
+                L"Kernel Stackwalk: one line per event (corvane-script --list stackwalk)"),
+        listKey(L"provider", KeyKind::Provider, L"Providers: one line per provider name"),
+    };
+    return keys;
+}
+
+template <std::size_t N>
+std::vector<std::wstring_view> namesOf(const std::array<const wchar_t*, N>& catalogue) {
+    return std::vector<std::wstring_view>(catalogue.begin(), catalogue.end());
+}
+
+// The catalogue of a key that takes a known name, with what the user calls one of its names.
+struct NameVocabulary {
+    std::vector<std::wstring_view> names;
+    const wchar_t* what;
+};
+
+const NameVocabulary& vocabularyOf(KeyKind kind) {
+    static const NameVocabulary fileModes{namesOf(FileModeCatalogue), L"file mode"};
+    static const NameVocabulary kernel{namesOf(KernelFlagCatalogue), L"kernel flag"};
+    static const NameVocabulary stackwalk{namesOf(StackwalkCatalogue), L"stack-walk event"};
+    switch (kind) {
+    case KeyKind::FileMode:
+        return fileModes;
+    case KeyKind::KernelFlag:
+        return kernel;
+    default:
+        return stackwalk;
+    }
+}
+
+wchar_t foldCase(wchar_t c) noexcept {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+bool isBlank(wchar_t c) noexcept {
+    return c == L' ' || c == L'\t';
+}
+
+std::wstring_view trimmed(std::wstring_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// A value in double quotes keeps the blanks at its ends; the quotes themselves go.
+std::wstring_view unquoted(std::wstring_view value) {
+    if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"') {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+bool needsQuotes(std::wstring_view value) {
+    return !value.empty() && (isBlank(value.front()) || isBlank(value.back()) ||
+                              (value.size() >= 2 && value.front() == L'"' && value.back() == L'"'));
+}
+
+bool parseNumber(std::wstring_view text, std::uint32_t& value) {
+    if (text.empty()) {
+        return false;
+    }
+    std::uint64_t number = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return false;
+        }
+        number = number * 10U + static_cast<std::uint64_t>(c - L'0');
+        if (number > kLargestNumber) {
+            return false;
+        }
+    }
+    value = static_cast<std::uint32_t>(number);
+    return true;
+}
+
+bool equalsFolded(std::wstring_view left, std::wstring_view right) {
+    return left.size() == right.size() &&
+           std::equal(left.begin(), left.end(), right.begin(),
+                      [](wchar_t a, wchar_t b) { return foldCase(a) == foldCase(b); });
+}
+
+std::size_t editDistance(std::wstring_view left, std::wstring_view right) {
+    std::vector<std::size_t> row(right.size() + 1);
+    for (std::size_t j = 0; j < row.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= left.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= right.size(); ++j) {
+            const std::size_t above = row[j];
+            const std::size_t substitution =
+                diagonal + (foldCase(left[i - 1]) == foldCase(right[j - 1]) ? 0U : 1U);
+            row[j] = std::min({above + 1, row[j - 1] + 1, substitution});
+            diagonal = above;
+        }
+    }
+    return row.back();
+}
+
+std::wstring quote(std::wstring_view text) {
+    return L"'" + std::wstring(text) + L"'";
+}
+
+std::wstring unknownName(const wchar_t* what, std::wstring_view name,
+                         const std::vector<std::wstring_view>& candidates) {
+    return L"unknown " + std::wstring(what) + L" " + quote(name) + L"; did you mean " +
+           quote(nearestName(name, candidates)) + L"?";
+}
+
+std::size_t indexOf(const std::vector<std::wstring_view>& names, std::wstring_view name) {
+    return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+}
+
+std::wstring formatValue(const std::wstring& value) {
+    return needsQuotes(value) ? L"\"" + value + L"\"" : value;
+}
+
+} // namespace
+
+bool foldedOrdinalLess(const std::wstring& left, const std::wstring& right) {
+    const std::size_t common = std::min(left.size(), right.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const wchar_t a = foldCase(left[i]);
+        const wchar_t b = foldCase(right[i]);
+        if (a != b) {
+            return a < b;
+        }
+    }
+    if (left.size() != right.size()) {
+        return left.size() < right.size();
+    }
+    return left < right;
+}
+
+std::wstring nearestName(std::wstring_view name, const std::vector<std::wstring_view>& candidates) {
+    std::wstring_view best;
+    std::size_t bestDistance = std::numeric_limits<std::size_t>::max();
+    for (const std::wstring_view candidate : candidates) {
+        const std::size_t distance = editDistance(name, candidate);
+        if (distance < bestDistance) {
+            best = candidate;
+            bestDistance = distance;
+        }
+    }
+    return std::wstring(best);
+}
+
+ProfileReader::ProfileReader(const TraceSettings& defaults)
+    : settings_(defaults), profileOrigins_(profileKeys().size()),
+      assignmentOrigins_(profileKeys().size()), kernelOrigins_(KernelFlagCatalogue.size()),
+      stackwalkOrigins_(StackwalkCatalogue.size()) {
+    // Selections come from the profile alone.
+    settings_.kernelFlags.clear();
+    settings_.stackwalkEvents.clear();
+    settings_.providers.clear();
+}
+
+bool ProfileReader::readProfile(std::string_view utf8Text, std::wstring& error) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (utf8Text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        utf8Text.remove_prefix(kByteOrderMark.size());
+    }
+    std::size_t lineNumber = 0;
+    std::wstring line;
+    while (!utf8Text.empty()) {
+        ++lineNumber;
+        const std::size_t end = utf8Text.find('\n');
+        std::string_view bytes = utf8Text.substr(0, end);
+        utf8Text.remove_prefix(end == std::string_view::npos ? utf8Text.size() : end + 1);
+        if (!bytes.empty() && bytes.back() == '\r') {
+            bytes.remove_suffix(1);
+        }
+        const std::wstring where = L"line " + std::to_wstring(lineNumber);
+        if (!fromUtf8(bytes, line)) {
+            error = where + L": the profile is not UTF-8 text";
+            return false;
+        }
+        const std::wstring_view content = trimmed(line);
+        if (content.empty() || content.front() == L'#') {
+            continue;
+        }
+        if (!readLine(content, where, profileOrigins_, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ProfileReader::readAssignment(std::wstring_view assignment, std::wstring& error) {
+    return readLine(trimmed(assignment), L"--set " + std::wstring(assignment), assignmentOrigins_,
+                    error);
+}
+
+bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
+                             Origins& scalarOrigins, std::wstring& error) {
+    const std::size_t equals = line.find(L'=');
+    if (equals == std::wstring_view::npos) {
+        error = where + L": expected 'key = value', not " + quote(line);
+        return false;
+    }
+    const std::wstring_view name = trimmed(line.substr(0, equals));
+    const std::wstring_view value = unquoted(trimmed(line.substr(equals + 1)));
+
+    const std::vector<ProfileKey>& keys = profileKeys();
+    const auto key = std::find_if(keys.begin(), keys.end(),
+                                  [name](const ProfileKey& entry) { return name == entry.name; });
+    if (key == keys.end()) {
+        std::vector<std::wstring_view> names;
+        for (const ProfileKey& entry : keys) {
+            names.emplace_back(entry.name);
+        }
+        error = where + L": " + unknownName(L"key", name, names);
+        return false;
+    }
+
+    std::wstring& origin = scalarOrigins[static_cast<std::size_t>(key - keys.begin())];
+    const bool isList = key->kind == KeyKind::KernelFlag || key->kind == KeyKind::Stackwalk ||
+                        key->kind == KeyKind::Provider;
+    if (!isList && !origin.empty()) {
+        error = where + L": " + key->name + L" is set twice; first at " + origin;
+        return false;
+    }
+
+    switch (key->kind) {
+    case KeyKind::Number: {
+        std::uint32_t number = 0;
+        if (!parseNumber(value, number) || number < key->minimum || number > key->maximum) {
+            error = where + L": " + key->name + L" must be a whole number from " +
+                    std::to_wstring(key->minimum) + L" to " + std::to_wstring(key->maximum) +
+                    L", not " + quote(value);
+            return false;
+        }
+        settings_.*(key->number) = number;
+        break;
+    }
+    case KeyKind::Check:
+        if (equalsFolded(value, L"yes") || equalsFolded(value, L"no")) {
+            settings_.*(key->check) = equalsFolded(value, L"yes") ? 1 : 0;
+            break;
+        }
+        error = where + L": " + key->name + L" must be yes or no, not " + quote(value);
+        return false;
+    case KeyKind::Text:
+        if (value.empty()) {
+            error = where + L": " + key->name + L" must not be empty";
+            return false;
+        }
+        settings_.*(key->text) = std::wstring(value);
+        break;
+    case KeyKind::FileMode: {
+        const NameVocabulary& vocabulary = vocabularyOf(key->kind);
+        if (indexOf(vocabulary.names, value) == vocabulary.names.size()) {
+            error = where + L": " + unknownName(vocabulary.what, value, vocabulary.names);
+            return false;
+        }
+        settings_.fileMode = std::wstring(value);
+        break;
+    }
+    case KeyKind::KernelFlag:
+    case KeyKind::Stackwalk: {
+        const NameVocabulary& vocabulary = vocabularyOf(key->kind);
+        const std::size_t index = indexOf(vocabulary.names, value);
+        if (index == vocabulary.names.size()) {
+            error = where + L": " + unknownName(vocabulary.what, value, vocabulary.names);
+            return false;
+        }
+        Origins& listed = key->kind == KeyKind::KernelFlag ? kernelOrigins_ : stackwalkOrigins_;
+        if (!listed[index].empty()) {
+            error = where + L": " + vocabulary.what + L" " + quote(value) +
+                    L" is listed twice; first at " + listed[index];
+            return false;
+        }
+        listed[index] = where;
+        break;
+    }
+    case KeyKind::Provider: {
+        if (value.empty()) {
+            error = where + L": " + key->name + L" must not be empty";
+            return false;
+        }
+        const auto [entry, added] = providerOrigins_.emplace(std::wstring(value), where);
+        if (!added) {
+            error = where + L": provider " + quote(value) + L" is listed twice; first at " +
+                    entry->second;
+            return false;
+        }
+        providers_.emplace_back(value);
+        break;
+    }
+    }
+    if (!isList) {
+        origin = where;
+    }
+    return true;
+}
+
+bool ProfileReader::etlOutPathSet() const {
+    const std::vector<ProfileKey>& keys = profileKeys();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i].text == &TraceSettings::etlOutPath) {
+            return !profileOrigins_[i].empty() || !assignmentOrigins_[i].empty();
+        }
+    }
+    return false;
+}
+
+TraceSettings ProfileReader::settings(const ProviderOrder& providerOrder) const {
+    TraceSettings settings = settings_;
+    for (std::size_t i = 0; i < KernelFlagCatalogue.size(); ++i) {
+        if (!kernelOrigins_[i].empty()) {
+            settings.kernelFlags.emplace_back(KernelFlagCatalogue[i]);
+        }
+    }
+    // The catalogue holds the stack-walk events in the sorted list's order already.
+    for (std::size_t i = 0; i < StackwalkCatalogue.size(); ++i) {
+        if (!stackwalkOrigins_[i].empty()) {
+            settings.stackwalkEvents.emplace_back(StackwalkCatalogue[i]);
+        }
+    }
+    settings.providers = providers_;
+    std::stable_sort(settings.providers.begin(), settings.providers.end(), providerOrder);
+    return settings;
+}
+
+TraceSettings profileDefaults(const DefaultsEnvironment& environment) {
+    TraceSettings settings;
+    settings.heapEnabled = 0;
+    defaultTraceSettings(settings, environment);
+    settings.fileMode = FileModeCatalogue[0];
+    return settings;
+}
+
+std::wstring profileTemplate(const TraceSettings& defaults) {
+    std::wstring text =
+        L"# Corvane capture profile, UTF-8: one 'key = value' per line; '#' starts a comment "
+        L"line.\n"
+        L"# A key left out takes the default shown here. Double quotes around a value keep "
+        L"blanks at its ends.\n";
+    for (const ProfileKey& key : profileKeys()) {
+        text += L"\n# ";
+        text += key.comment;
+        text += L"\n";
+        switch (key.kind) {
+        case KeyKind::Number:
+            text += key.name + (L" = " + std::to_wstring(defaults.*(key.number)));
+            break;
+        case KeyKind::Check:
+            text += key.name + std::wstring(defaults.*(key.check) != 0 ? L" = yes" : L" = no");
+            break;
+        case KeyKind::Text:
+            // Its default depends on the machine and the time, so it stays unset here.
+            if (key.text == &TraceSettings::etlOutPath) {
+                text += L"# etl-out-path = D:\\traces\\capture.etl";
+                break;
+            }
+            text += key.name + (L" = " + formatValue(defaults.*(key.text)));
+            break;
+        case KeyKind::FileMode:
+            text += key.name + (L" = " + formatValue(defaults.fileMode));
+            break;
+        case KeyKind::KernelFlag:
+            text += L"# kernel-flag = PROC_THREAD";
+            break;
+        case KeyKind::Stackwalk:
+            text += L"# stackwalk = CSwitch";
+            break;
+        case KeyKind::Provider:
+            text += L"# provider = Microsoft-Windows-Kernel-Process";
+            break;
+        }
+        text += L"\n";
+    }
+    return text;
+}
+
+} // namespace corvane

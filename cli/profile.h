@@ -1,0 +1,66 @@
+// Capture profiles: UTF-8 text of `key = value` lines that names the same choices as the main
+// dialog, so that a script can be made again from a file that can be kept, shared and reviewed.
+#pragma once
+
+#include "settings/trace_settings.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace corvane {
+
+// The order in which the dialog's sorted Providers list would show two names.
+using ProviderOrder = std::function<bool(const std::wstring&, const std::wstring&)>;
+
+// Off Windows: wide units compared one by one with A-Z folded to a-z; names that are equal that
+// way fall back to their unfolded units, so the order never depends on the order of the input.
+[[nodiscard]] bool foldedOrdinalLess(const std::wstring& left, const std::wstring& right);
+
+// The candidate nearest to `name` by edit distance with letter case ignored; the first one on a
+// tie. Empty when there are no candidates.
+[[nodiscard]] std::wstring nearestName(std::wstring_view name,
+                                       const std::vector<std::wstring_view>& candidates);
+
+// Collects a profile and `--set` assignments into settings, starting from the given defaults.
+// A scalar key may be set once by the profile and once by an assignment, which wins; a list key
+// adds one name per line.
+class ProfileReader {
+public:
+    explicit ProfileReader(const TraceSettings& defaults);
+
+    // false at the first problem, with a message that starts with its line ("line 7: ...").
+    [[nodiscard]] bool readProfile(std::string_view utf8Text, std::wstring& error);
+    // `key=value` as given after --set; the message starts with the assignment.
+    [[nodiscard]] bool readAssignment(std::wstring_view assignment, std::wstring& error);
+
+    [[nodiscard]] bool etlOutPathSet() const;
+
+    // The settings, with the selections in the order in which the dialog's lists show them.
+    [[nodiscard]] TraceSettings settings(const ProviderOrder& providerOrder) const;
+
+private:
+    // Where each value came from, for messages: "line 7" or "--set key=value".
+    using Origins = std::vector<std::wstring>;
+
+    [[nodiscard]] bool readLine(std::wstring_view line, const std::wstring& where,
+                                Origins& scalarOrigins, std::wstring& error);
+
+    TraceSettings settings_;
+    Origins profileOrigins_;    // per key of the table
+    Origins assignmentOrigins_; // per key of the table
+    Origins kernelOrigins_;     // per catalogue entry: empty while not selected
+    Origins stackwalkOrigins_;
+    std::vector<std::wstring> providers_; // in the order given
+    std::unordered_map<std::wstring, std::wstring> providerOrigins_;
+};
+
+// The dialog's values when it opens: defaultTraceSettings, Heap clear, the first file mode.
+[[nodiscard]] TraceSettings profileDefaults(const DefaultsEnvironment& environment);
+
+// A profile that sets every key to its default, each with a one-line comment: a starting point.
+[[nodiscard]] std::wstring profileTemplate(const TraceSettings& defaults);
+
+} // namespace corvane

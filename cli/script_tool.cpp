@@ -1,0 +1,336 @@
+#include "cli/script_tool.h"
+
+#include "cli/utf8.h"
+#include "script/capture_script.h"
+#include "script/script_file_name.h"
+#include "settings/catalogues.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#ifndef CORVANE_VERSION
+#error "CORVANE_VERSION comes from the project version in CMake"
+#endif
+
+namespace corvane {
+namespace {
+
+constexpr wchar_t kUsage[] =
+    L"Usage:\n"
+    L"  corvane-script PROFILE [-o FILE | --stdout] [--set key=value]... [--code-page N] "
+    L"[--force]\n"
+    L"  corvane-script --template\n"
+    L"  corvane-script --list kernel|stackwalk|file-modes|providers\n"
+    L"  corvane-script --help | --version\n"
+    L"\n"
+    L"Writes the capture script that the Corvane dialog would write for the choices in PROFILE,\n"
+    L"a UTF-8 text of 'key = value' lines (--template prints one with every key).\n"
+    L"\n"
+    L"  -o FILE          write the script to FILE (default: YYYYMMDD_HHMMSS.cmd here)\n"
+    L"  --stdout         write the script to standard output instead\n"
+    L"  --set key=value  as if the line were in the profile; wins over the profile's value\n"
+    L"  --code-page N    the code page of the command prompt that will run the script (chcp);\n"
+    L"                   needed off Windows when the script holds non-ASCII text\n"
+    L"  --force          replace an existing FILE\n"
+    L"  --template       print a profile with every key at its default\n"
+    L"  --list NAME      print the names a list key accepts; providers only on Windows\n"
+    L"\n"
+    L"Exit status: 0 written, 1 bad profile or arguments, 2 the file could not be written.\n";
+
+constexpr wchar_t kUnrepresentable[] =
+    L"The script contains characters that the command prompt's code page cannot represent.";
+
+constexpr const wchar_t* kListNames[] = {L"kernel", L"stackwalk", L"file-modes", L"providers"};
+
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    bool printTemplate = false;
+    std::optional<std::wstring> list;
+    std::optional<std::wstring> profile;
+    std::optional<std::wstring> output;
+    bool toStandardOutput = false;
+    std::vector<std::wstring> assignments;
+    std::optional<unsigned> codePage;
+    bool force = false;
+};
+
+// Reports problems on standard error, prefixed with the program's name.
+class Reporter {
+public:
+    explicit Reporter(ScriptToolHost& host) : host_(host) {}
+    int fail(int status, const std::wstring& message) {
+        host_.writeError(L"corvane-script: " + message + L"\n");
+        return status;
+    }
+
+private:
+    ScriptToolHost& host_;
+};
+
+bool parseCodePage(const std::wstring& text, unsigned& codePage) {
+    if (text.empty() || text.size() > 5) {
+        return false;
+    }
+    unsigned value = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return false;
+        }
+        value = value * 10U + static_cast<unsigned>(c - L'0');
+    }
+    if (value == 0 || value > 65535) {
+        return false;
+    }
+    codePage = value;
+    return true;
+}
+
+// Takes an option's value into a slot that may be filled once.
+bool takeOnce(const std::wstring& option, std::wstring value, std::optional<std::wstring>& slot,
+              std::wstring& error) {
+    if (slot) {
+        error = option + L" is given twice";
+        return false;
+    }
+    slot = std::move(value);
+    return true;
+}
+
+// false with the message at the first argument that cannot be taken.
+bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& line,
+                      std::wstring& error) {
+    static const std::vector<std::wstring_view> kOptions = {
+        L"-o",         L"--stdout", L"--set",  L"--code-page", L"--force",
+        L"--template", L"--list",   L"--help", L"--version"};
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::wstring& argument = arguments[i];
+        if (argument == L"--help" || argument == L"-h") {
+            line.help = true;
+            continue;
+        }
+        if (argument == L"--version") {
+            line.version = true;
+            continue;
+        }
+        if (argument == L"--template") {
+            line.printTemplate = true;
+            continue;
+        }
+        if (argument == L"--stdout") {
+            line.toStandardOutput = true;
+            continue;
+        }
+        if (argument == L"--force") {
+            line.force = true;
+            continue;
+        }
+        const bool takesValue = argument == L"--list" || argument == L"-o" ||
+                                argument == L"--code-page" || argument == L"--set";
+        if (!takesValue) {
+            if (argument.size() > 1 && argument[0] == L'-') {
+                error = L"unknown option '" + argument + L"'; did you mean '" +
+                        nearestName(argument, kOptions) + L"'?";
+                return false;
+            }
+            if (line.profile) {
+                error = L"one profile at a time: '" + *line.profile + L"' and '" + argument + L"'";
+                return false;
+            }
+            line.profile = argument;
+            continue;
+        }
+        if (i + 1 >= arguments.size()) {
+            error = argument + L" needs a value";
+            return false;
+        }
+        std::wstring value = arguments[++i];
+        if (argument == L"--set") {
+            line.assignments.push_back(std::move(value));
+        } else if (argument == L"--list") {
+            if (!takeOnce(argument, std::move(value), line.list, error)) {
+                return false;
+            }
+        } else if (argument == L"-o") {
+            if (!takeOnce(argument, std::move(value), line.output, error)) {
+                return false;
+            }
+        } else {
+            unsigned codePage = 0;
+            if (line.codePage || !parseCodePage(value, codePage)) {
+                error = L"--code-page takes one code page number from 1 to 65535, such as 437 or "
+                        L"65001, not '" +
+                        value + L"'";
+                return false;
+            }
+            line.codePage = codePage;
+        }
+    }
+    return true;
+}
+
+// Everything that belongs to writing a script, which --template and --list do not take.
+bool hasScriptArguments(const CommandLine& line) {
+    return line.profile || line.output || line.toStandardOutput || !line.assignments.empty() ||
+           line.codePage || line.force;
+}
+
+int printList(const std::wstring& name, ScriptToolHost& host, Reporter& reporter) {
+    std::vector<std::wstring> names;
+    if (name == L"kernel") {
+        names.assign(KernelFlagCatalogue.begin(), KernelFlagCatalogue.end());
+    } else if (name == L"stackwalk") {
+        names.assign(StackwalkCatalogue.begin(), StackwalkCatalogue.end());
+    } else if (name == L"file-modes") {
+        names.assign(FileModeCatalogue.begin(), FileModeCatalogue.end());
+    } else if (name == L"providers") {
+        std::wstring why;
+        if (!host.listProviders(names, why)) {
+            return reporter.fail(kExitBadInput, L"cannot list the providers: " + why);
+        }
+        std::stable_sort(names.begin(), names.end(), host.providerOrder());
+    } else {
+        const std::vector<std::wstring_view> known(std::begin(kListNames), std::end(kListNames));
+        return reporter.fail(kExitBadInput, L"unknown list '" + name + L"'; did you mean '" +
+                                                nearestName(name, known) + L"'?");
+    }
+    std::wstring text;
+    for (const std::wstring& entry : names) {
+        text += entry;
+        text += L'\n';
+    }
+    if (!host.writeOutputText(text)) {
+        return reporter.fail(kExitNotWritten, L"cannot write to standard output");
+    }
+    return kExitDone;
+}
+
+// The script's bytes in the code page of the command prompt that will run it.
+int encodeScript(const std::wstring& script, const CommandLine& line, ScriptToolHost& host,
+                 Reporter& reporter, std::string& bytes) {
+    const unsigned codePage = line.codePage ? *line.codePage : host.scriptCodePage();
+    if (codePage == 0) {
+        if (!isAscii(script)) {
+            return reporter.fail(
+                kExitBadInput,
+                L"the script holds non-ASCII text, and there is no command prompt here to take "
+                L"its code page from: give the code page of the machine that will run it (chcp "
+                L"shows it there) with --code-page N");
+        }
+        bytes = toUtf8(script); // ASCII, the same in every code page
+        return kExitDone;
+    }
+    switch (host.encode(script, codePage, bytes)) {
+    case Encoding::Ok:
+        return kExitDone;
+    case Encoding::Unrepresentable:
+        return reporter.fail(kExitBadInput, std::wstring(kUnrepresentable) + L" (code page " +
+                                                std::to_wstring(codePage) + L")");
+    case Encoding::UnknownCodePage:
+        break;
+    }
+    return reporter.fail(kExitBadInput,
+                         L"code page " + std::to_wstring(codePage) + L" is not available here");
+}
+
+int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporter) {
+    std::string profileText;
+    std::wstring why;
+    if (!host.readFile(*line.profile, profileText, why)) {
+        return reporter.fail(kExitBadInput, L"cannot read the profile '" + *line.profile + L"'" +
+                                                (why.empty() ? L"" : L": " + why));
+    }
+
+    // One reading of the clock for the default output path and the default file name.
+    const DefaultsEnvironment platform = host.defaultsEnvironment();
+    const LocalTime now = platform.localTime ? platform.localTime() : LocalTime{};
+    const DefaultsEnvironment environment{platform.desktopFolder, [now] { return now; }};
+
+    ProfileReader reader(profileDefaults(environment));
+    std::wstring error;
+    if (!reader.readProfile(profileText, error)) {
+        return reporter.fail(kExitBadInput, *line.profile + L": " + error);
+    }
+    for (const std::wstring& assignment : line.assignments) {
+        if (!reader.readAssignment(assignment, error)) {
+            return reporter.fail(kExitBadInput, error);
+        }
+    }
+    const TraceSettings settings = reader.settings(host.providerOrder());
+    if (settings.etlOutPath.empty()) {
+        return reporter.fail(
+            kExitBadInput,
+            L"the profile sets no etl-out-path, and there is no desktop folder for its default "
+            L"(there is one only on Windows): add 'etl-out-path = FILE'");
+    }
+
+    const std::optional<std::wstring> script = BuildCaptureScript(settings);
+    if (!script) {
+        return reporter.fail(kExitBadInput, L"nothing to trace: select at least one kernel-flag "
+                                            L"or provider, or set heap = yes");
+    }
+    std::string bytes;
+    if (const int status = encodeScript(*script, line, host, reporter, bytes);
+        status != kExitDone) {
+        return status;
+    }
+
+    if (line.toStandardOutput) {
+        if (!host.writeOutput(bytes)) {
+            return reporter.fail(kExitNotWritten, L"cannot write the script to standard output");
+        }
+        return kExitDone;
+    }
+    const std::wstring path = line.output ? *line.output : DefaultScriptName(now);
+    if (!line.force && host.fileExists(path)) {
+        return reporter.fail(kExitNotWritten,
+                             L"'" + path + L"' exists; give --force to replace it");
+    }
+    if (!host.writeFileReplacing(path, bytes, why)) {
+        return reporter.fail(kExitNotWritten,
+                             L"cannot write '" + path + L"'" + (why.empty() ? L"" : L": " + why));
+    }
+    return kExitDone;
+}
+
+} // namespace
+
+int runScriptTool(const std::vector<std::wstring>& arguments, ScriptToolHost& host) {
+    Reporter reporter(host);
+    CommandLine line;
+    std::wstring error;
+    if (!parseCommandLine(arguments, line, error)) {
+        return reporter.fail(kExitBadInput, error + L" (see --help)");
+    }
+
+    if (line.help || line.version) {
+        const std::string version = CORVANE_VERSION;
+        const std::wstring text =
+            line.help ? std::wstring(kUsage) : std::wstring(version.begin(), version.end()) + L"\n";
+        return host.writeOutputText(text) ? kExitDone : kExitNotWritten;
+    }
+    if (line.printTemplate || line.list) {
+        if ((line.printTemplate && line.list) || hasScriptArguments(line)) {
+            return reporter.fail(kExitBadInput,
+                                 std::wstring(line.list ? L"--list" : L"--template") +
+                                     L" takes nothing else (see --help)");
+        }
+        if (line.list) {
+            return printList(*line.list, host, reporter);
+        }
+        const std::wstring text = profileTemplate(profileDefaults(host.defaultsEnvironment()));
+        return host.writeOutputText(text) ? kExitDone : kExitNotWritten;
+    }
+    if (!line.profile) {
+        return reporter.fail(kExitBadInput, L"no profile given (see --help)");
+    }
+    if (line.output && line.toStandardOutput) {
+        return reporter.fail(kExitBadInput, L"give -o FILE or --stdout, not both");
+    }
+    return writeScript(line, host, reporter);
+}
+
+} // namespace corvane

@@ -1,0 +1,55 @@
+// corvane-script: makes the dialog's capture script from a profile, from the command line. The
+// run itself is Win32-free; what differs between systems comes through ScriptToolHost.
+#pragma once
+
+#include "cli/profile.h"
+#include "settings/trace_settings.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+enum class Encoding { Ok, Unrepresentable, UnknownCodePage };
+
+// The services of the system the program runs on.
+class ScriptToolHost {
+public:
+    virtual ~ScriptToolHost() = default;
+
+    // On failure `why` holds the system's reason, or stays empty when it gave none.
+    [[nodiscard]] virtual bool readFile(const std::wstring& path, std::string& bytes,
+                                        std::wstring& why) = 0;
+    [[nodiscard]] virtual bool fileExists(const std::wstring& path) = 0;
+    [[nodiscard]] virtual bool writeFileReplacing(const std::wstring& path,
+                                                  const std::string& bytes, std::wstring& why) = 0;
+
+    // The desktop folder (none off Windows) and the clock, for the defaults and the file name.
+    [[nodiscard]] virtual DefaultsEnvironment defaultsEnvironment() = 0;
+    // The code page the command prompt reads scripts in, or 0 where there is no such prompt.
+    [[nodiscard]] virtual unsigned scriptCodePage() = 0;
+    [[nodiscard]] virtual Encoding encode(const std::wstring& text, unsigned codePage,
+                                          std::string& bytes) = 0;
+
+    // The registered providers, or false with the reason when there is no list to be had.
+    [[nodiscard]] virtual bool listProviders(std::vector<std::wstring>& names,
+                                             std::wstring& why) = 0;
+    [[nodiscard]] virtual ProviderOrder providerOrder() = 0;
+
+    // Standard output: the script's bytes as they are, or text for a reader.
+    [[nodiscard]] virtual bool writeOutput(std::string_view bytes) = 0;
+    [[nodiscard]] virtual bool writeOutputText(std::wstring_view text) = 0;
+    // Standard error; best effort.
+    virtual void writeError(std::wstring_view text) = 0;
+};
+
+// Exit statuses.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitBadInput = 1; // bad profile or arguments
+inline constexpr int kExitNotWritten = 2;
+
+// Runs one command line (without the program name) and returns the exit status.
+[[nodiscard]] int runScriptTool(const std::vector<std::wstring>& arguments, ScriptToolHost& host);
+
+} // namespace corvane

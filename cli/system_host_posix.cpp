@@ -1,0 +1,141 @@
+#include "cli/system_host.h"
+
+#include "cli/utf8.h"
+#include "script/script_file_posix.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <optional>
+
+#include <sys/stat.h>
+
+namespace corvane {
+namespace {
+
+std::wstring systemReason(int error) {
+    std::wstring reason;
+    if (!fromUtf8(std::strerror(error), reason)) {
+        reason = L"error " + std::to_wstring(error);
+    }
+    return reason;
+}
+
+LocalTime localTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local) == nullptr) {
+        return LocalTime{};
+    }
+    return LocalTime{static_cast<unsigned>(local.tm_year + 1900),
+                     static_cast<unsigned>(local.tm_mon + 1), static_cast<unsigned>(local.tm_mday),
+                     static_cast<unsigned>(local.tm_hour), static_cast<unsigned>(local.tm_min),
+                     // A leap second is shown as the last ordinary one, as Windows would.
+                     static_cast<unsigned>(local.tm_sec > 59 ? 59 : local.tm_sec)};
+}
+
+// Owns a C stream; closed with its owner.
+class UniqueStream {
+public:
+    explicit UniqueStream(std::FILE* stream) noexcept : stream_(stream) {}
+    ~UniqueStream() {
+        if (stream_ != nullptr) {
+            std::fclose(stream_);
+        }
+    }
+    UniqueStream(const UniqueStream&) = delete;
+    UniqueStream& operator=(const UniqueStream&) = delete;
+    [[nodiscard]] std::FILE* get() const noexcept { return stream_; }
+
+private:
+    std::FILE* stream_;
+};
+
+bool writeStream(std::FILE* stream, std::string_view bytes) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
+           std::fflush(stream) == 0;
+}
+
+} // namespace
+
+bool SystemScriptToolHost::readFile(const std::wstring& path, std::string& bytes,
+                                    std::wstring& why) {
+    bytes.clear();
+    UniqueStream file(std::fopen(toUtf8(path).c_str(), "rb"));
+    if (file.get() == nullptr) {
+        why = systemReason(errno);
+        return false;
+    }
+    char block[65536];
+    std::size_t count = 0;
+    while ((count = std::fread(block, 1, sizeof block, file.get())) > 0) {
+        bytes.append(block, count);
+    }
+    if (std::ferror(file.get()) != 0) {
+        why = systemReason(EIO);
+        return false;
+    }
+    return true;
+}
+
+bool SystemScriptToolHost::fileExists(const std::wstring& path) {
+    struct stat status {};
+    return lstat(toUtf8(path).c_str(), &status) == 0;
+}
+
+bool SystemScriptToolHost::writeFileReplacing(const std::wstring& path, const std::string& bytes,
+                                              std::wstring& why) {
+    int error = 0;
+    if (corvane::writeFileReplacing(toUtf8(path), bytes, error)) {
+        return true;
+    }
+    why = systemReason(error);
+    return false;
+}
+
+DefaultsEnvironment SystemScriptToolHost::defaultsEnvironment() {
+    // No desktop folder here: a profile names its output path itself.
+    return DefaultsEnvironment{[] { return std::optional<std::wstring>(); }, localTimeNow};
+}
+
+unsigned SystemScriptToolHost::scriptCodePage() {
+    return 0;
+}
+
+Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePage,
+                                      std::string& bytes) {
+    switch (utf8ToCodePage(toUtf8(text), codePage, bytes)) {
+    case CodePageConversion::Ok:
+        return Encoding::Ok;
+    case CodePageConversion::Unrepresentable:
+        return Encoding::Unrepresentable;
+    case CodePageConversion::UnknownCodePage:
+        break;
+    }
+    return Encoding::UnknownCodePage;
+}
+
+bool SystemScriptToolHost::listProviders(std::vector<std::wstring>& names, std::wstring& why) {
+    names.clear();
+    why = L"providers are registered with Windows' trace-data library; list them on Windows";
+    return false;
+}
+
+ProviderOrder SystemScriptToolHost::providerOrder() {
+    return foldedOrdinalLess;
+}
+
+bool SystemScriptToolHost::writeOutput(std::string_view bytes) {
+    return writeStream(stdout, bytes);
+}
+
+bool SystemScriptToolHost::writeOutputText(std::wstring_view text) {
+    return writeStream(stdout, toUtf8(text));
+}
+
+void SystemScriptToolHost::writeError(std::wstring_view text) {
+    static_cast<void>(writeStream(stderr, toUtf8(text)));
+}
+
+} // namespace corvane

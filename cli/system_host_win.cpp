@@ -1,0 +1,182 @@
+#include "cli/system_host.h"
+
+#include "cli/utf8.h"
+#include "providers/provider_buffer.h"
+#include "providers/provider_enumeration.h"
+#include "script/script_file_win.h"
+#include "settings/platform_environment_win.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <utility>
+
+namespace corvane {
+namespace {
+
+// Owns a file handle; INVALID_HANDLE_VALUE means none.
+class ReadHandle {
+public:
+    explicit ReadHandle(HANDLE handle) noexcept : handle_(handle) {}
+    ~ReadHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+    ReadHandle(const ReadHandle&) = delete;
+    ReadHandle& operator=(const ReadHandle&) = delete;
+    [[nodiscard]] HANDLE get() const noexcept { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+std::wstring systemReason(DWORD error) {
+    if (error == ERROR_SUCCESS) {
+        return std::wstring();
+    }
+    wchar_t text[512] = {};
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                       0, text, static_cast<DWORD>(std::size(text)), nullptr);
+    std::wstring reason(text, length);
+    while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
+                               reason.back() == L' ' || reason.back() == L'.')) {
+        reason.pop_back();
+    }
+    return reason.empty() ? L"error " + std::to_wstring(error) : reason;
+}
+
+bool writeHandle(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+        DWORD done = 0;
+        if (!WriteFile(handle, bytes.data(), chunk, &done, nullptr) || done == 0) {
+            return false;
+        }
+        bytes.remove_prefix(done);
+    }
+    return true;
+}
+
+// A console shows the text as it is; a file or pipe gets UTF-8, which a profile is read in.
+bool writeText(DWORD standardHandle, std::wstring_view text) {
+    const HANDLE handle = GetStdHandle(standardHandle);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD mode = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        while (!text.empty()) {
+            const auto chunk = static_cast<DWORD>(std::min<std::size_t>(text.size(), 8192));
+            DWORD done = 0;
+            if (!WriteConsoleW(handle, text.data(), chunk, &done, nullptr) || done == 0) {
+                return false;
+            }
+            text.remove_prefix(done);
+        }
+        return true;
+    }
+    return writeHandle(handle, toUtf8(text));
+}
+
+// The comparison of a sorted list box: the user's locale, letter case ignored.
+bool listBoxLess(const std::wstring& left, const std::wstring& right) {
+    const int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, left.c_str(),
+                                     static_cast<int>(left.size()), right.c_str(),
+                                     static_cast<int>(right.size()));
+    if (order == CSTR_EQUAL) {
+        return left < right; // the same place in the list; any fixed order will do
+    }
+    return order == CSTR_LESS_THAN;
+}
+
+} // namespace
+
+bool SystemScriptToolHost::readFile(const std::wstring& path, std::string& bytes,
+                                    std::wstring& why) {
+    bytes.clear();
+    const ReadHandle file(CreateFileW(withLongPathPrefix(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        why = systemReason(GetLastError());
+        return false;
+    }
+    char block[65536];
+    for (;;) {
+        DWORD count = 0;
+        if (!ReadFile(file.get(), block, sizeof block, &count, nullptr)) {
+            why = systemReason(GetLastError());
+            return false;
+        }
+        if (count == 0) {
+            return true;
+        }
+        bytes.append(block, count);
+    }
+}
+
+bool SystemScriptToolHost::fileExists(const std::wstring& path) {
+    return GetFileAttributesW(withLongPathPrefix(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool SystemScriptToolHost::writeFileReplacing(const std::wstring& path, const std::string& bytes,
+                                              std::wstring& why) {
+    SetLastError(ERROR_SUCCESS);
+    if (corvane::writeFileReplacing(path, bytes)) {
+        return true;
+    }
+    why = systemReason(GetLastError());
+    return false;
+}
+
+DefaultsEnvironment SystemScriptToolHost::defaultsEnvironment() {
+    return platformDefaultsEnvironment();
+}
+
+unsigned SystemScriptToolHost::scriptCodePage() {
+    // What a console opened by the user reads batch files in.
+    return GetOEMCP();
+}
+
+Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePage,
+                                      std::string& bytes) {
+    if (!IsValidCodePage(codePage)) {
+        return Encoding::UnknownCodePage;
+    }
+    return toCodePage(text, codePage, bytes) == AnsiConversion::Ok ? Encoding::Ok
+                                                                   : Encoding::Unrepresentable;
+}
+
+bool SystemScriptToolHost::listProviders(std::vector<std::wstring>& names, std::wstring& why) {
+    ProviderBuffer buffer;
+    const std::uint32_t status = enumerateProviders(buffer);
+    if (status != ERROR_SUCCESS) {
+        why = L"the trace-data library (Tdh.dll) gave no list: " + systemReason(status) +
+              L" (status " + std::to_wstring(status) + L")";
+        return false;
+    }
+    names = providerNamesFromBuffer(buffer.data(), buffer.size());
+    return true;
+}
+
+ProviderOrder SystemScriptToolHost::providerOrder() {
+    return listBoxLess;
+}
+
+bool SystemScriptToolHost::writeOutput(std::string_view bytes) {
+    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && writeHandle(handle, bytes);
+}
+
+bool SystemScriptToolHost::writeOutputText(std::wstring_view text) {
+    return writeText(STD_OUTPUT_HANDLE, text);
+}
+
+void SystemScriptToolHost::writeError(std::wstring_view text) {
+    static_cast<void>(writeText(STD_ERROR_HANDLE, text));
+}
+
+} // namespace corvane

@@ -1,0 +1,25 @@
+// The POSIX counterparts of the script file's encoding and its replacing write, for making
+// scripts on a build machine: the conversion goes through the C library's iconv.
+#pragma once
+
+#include <string>
+
+namespace corvane {
+
+enum class CodePageConversion { Ok, Unrepresentable, UnknownCodePage };
+
+// The iconv name of a Windows code page: "UTF-8" for 65001, otherwise "CP" and the number.
+[[nodiscard]] std::string iconvNameOfCodePage(unsigned codePage);
+
+// UTF-8 text into the code page, exactly or not at all: no transliteration, no replacement
+// characters; `bytes` is empty unless the result is Ok.
+[[nodiscard]] CodePageConversion utf8ToCodePage(const std::string& utf8, unsigned codePage,
+                                                std::string& bytes);
+
+// Writes a new file in the destination's folder, syncs it to disk and only then renames it over
+// `path`. On failure the temporary file is gone, whatever was at `path` is untouched and `error`
+// holds the errno of the step that failed.
+[[nodiscard]] bool writeFileReplacing(const std::string& path, const std::string& bytes,
+                                      int& error) noexcept;
+
+} // namespace corvane
