@@ -1,0 +1,187 @@
+#include "cli/profile.h"
+#include "cli/utf8.h"
+#include "settings/catalogues.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+TraceSettings defaultsWithDesktop() {
+    return profileDefaults(
+        DefaultsEnvironment{[] { return std::optional<std::wstring>(L"C:\\Users\\user\\Desktop"); },
+                            [] { return LocalTime{2024, 1, 5, 9, 30, 0}; }});
+}
+
+void expectSameSettings(const TraceSettings& actual, const TraceSettings& expected) {
+    EXPECT_EQ(actual.maxFileSizeMb, expected.maxFileSizeMb);
+    EXPECT_EQ(actual.bufferSizeKb, expected.bufferSizeKb);
+    EXPECT_EQ(actual.maxBuffers, expected.maxBuffers);
+    EXPECT_EQ(actual.minBuffers, expected.minBuffers);
+    EXPECT_EQ(actual.logStack, expected.logStack);
+    EXPECT_EQ(actual.heapEnabled, expected.heapEnabled);
+    EXPECT_EQ(actual.kernelPath, expected.kernelPath);
+    EXPECT_EQ(actual.userPath, expected.userPath);
+    EXPECT_EQ(actual.etlOutPath, expected.etlOutPath);
+    EXPECT_EQ(actual.sessionName, expected.sessionName);
+    EXPECT_EQ(actual.heapProcess, expected.heapProcess);
+    EXPECT_EQ(actual.heapSessionName, expected.heapSessionName);
+    EXPECT_EQ(actual.heapPath, expected.heapPath);
+    EXPECT_EQ(actual.fileMode, expected.fileMode);
+    EXPECT_EQ(actual.kernelFlags, expected.kernelFlags);
+    EXPECT_EQ(actual.stackwalkEvents, expected.stackwalkEvents);
+    EXPECT_EQ(actual.providers, expected.providers);
+}
+
+TraceSettings read(const std::string& profile) {
+    ProfileReader reader(defaultsWithDesktop());
+    std::wstring error;
+    EXPECT_TRUE(reader.readProfile(profile, error)) << toUtf8(error);
+    return reader.settings(foldedOrdinalLess);
+}
+
+TEST(ProfileDefaults, AreTheDialogsOpeningValues) {
+    const TraceSettings defaults = defaultsWithDesktop();
+    EXPECT_EQ(defaults.etlOutPath, L"C:\\Users\\user\\Desktop\\20240105_093000.etl");
+    EXPECT_EQ(defaults.fileMode, FileModeCatalogue[0]);
+    EXPECT_EQ(defaults.heapEnabled, 0);
+    EXPECT_EQ(defaults.bufferSizeKb, 64U);
+    expectSameSettings(read(""), defaults);
+}
+
+TEST(ProfileTemplate, ReadBackGivesTheDefaultsAndLeavesTheOutputPathToThePlatform) {
+    const TraceSettings defaults = defaultsWithDesktop();
+    ProfileReader reader(defaults);
+    std::wstring error;
+    ASSERT_TRUE(reader.readProfile(toUtf8(profileTemplate(defaults)), error)) << toUtf8(error);
+    expectSameSettings(reader.settings(foldedOrdinalLess), defaults);
+    EXPECT_FALSE(reader.etlOutPathSet());
+}
+
+TEST(ProfileTemplate, NamesEveryKeyWithACommentAndQuotesBlanksAtTheEnds) {
+    TraceSettings defaults = defaultsWithDesktop();
+    defaults.sessionName = L" padded ";
+    const std::wstring text = profileTemplate(defaults);
+    for (const wchar_t* key :
+         {L"max-file-size-mb", L"buffer-size-kb", L"max-buffers", L"min-buffers", L"log-stack",
+          L"heap", L"kernel-path", L"user-path", L"etl-out-path", L"session-name",
+          L"process-name-or-pid", L"heap-session-name", L"heap-path", L"file-mode", L"kernel-flag",
+          L"stackwalk", L"provider"}) {
+        const std::size_t at = text.find(L"\n" + std::wstring(key) + L" = ");
+        const std::size_t commented = text.find(L"\n# " + std::wstring(key) + L" = ");
+        EXPECT_TRUE(at != std::wstring::npos || commented != std::wstring::npos) << toUtf8(key);
+    }
+    EXPECT_NE(text.find(L"\nsession-name = \" padded \"\n"), std::wstring::npos);
+    EXPECT_EQ(read(toUtf8(text.substr(text.find(L"session-name")))).sessionName, L" padded ");
+}
+
+TEST(ProfileKeys, EveryFieldCanBeSetFromItsKey) {
+    const TraceSettings settings = read("max-file-size-mb = 0\n"
+                                        "buffer-size-kb = 1024\n"
+                                        "max-buffers = 4294967295\n"
+                                        "min-buffers = 0064\n" // read as 64, like the dialog
+                                        "log-stack = yes\n"
+                                        "heap = YES\n"
+                                        "kernel-path = C:\\k.etl\n"
+                                        "user-path = C:\\u.etl\n"
+                                        "etl-out-path = C:\\out #1.etl\n"
+                                        "session-name = S\n"
+                                        "process-name-or-pid = \" 42\"\n"
+                                        "heap-session-name = H = heap\n"
+                                        "heap-path = C:\\h.etl\n"
+                                        "file-mode = NewFile\n");
+    EXPECT_EQ(settings.maxFileSizeMb, 0U);
+    EXPECT_EQ(settings.bufferSizeKb, 1024U);
+    EXPECT_EQ(settings.maxBuffers, 4294967295U);
+    EXPECT_EQ(settings.minBuffers, 64U);
+    EXPECT_EQ(settings.logStack, 1);
+    EXPECT_EQ(settings.heapEnabled, 1);
+    EXPECT_EQ(settings.kernelPath, L"C:\\k.etl");
+    EXPECT_EQ(settings.userPath, L"C:\\u.etl");
+    EXPECT_EQ(settings.etlOutPath, L"C:\\out #1.etl"); // '#' starts a comment only at a line start
+    EXPECT_EQ(settings.sessionName, L"S");
+    EXPECT_EQ(settings.heapProcess, L" 42");
+    EXPECT_EQ(settings.heapSessionName, L"H = heap"); // the first '=' ends the key
+    EXPECT_EQ(settings.heapPath, L"C:\\h.etl");
+    EXPECT_EQ(settings.fileMode, L"NewFile");
+}
+
+TEST(ProfileText, CommentsBlankLinesCrLfAndAByteOrderMarkAreAccepted) {
+    const TraceSettings settings =
+        read("\xEF\xBB\xBF# comment\r\n\r\n   \t\r\n  # indented comment\r\n"
+             "\tsession-name\t=\tCaf\xC3\xA9 \r\n");
+    EXPECT_EQ(settings.sessionName, L"Caf\u00e9");
+}
+
+TEST(ProfileSelections, ComeOutInTheOrderOfTheDialogsLists) {
+    const TraceSettings settings = read("kernel-flag = Network\n"
+                                        "kernel-flag = PROC_THREAD\n"
+                                        "kernel-flag = Base\n"
+                                        "kernel-flag = LOADER\n"
+                                        "stackwalk = VirtualAlloc\n"
+                                        "stackwalk = CSwitch\n"
+                                        "stackwalk = CcWriteBehind\n"
+                                        "provider = b\n"
+                                        "provider = _x\n"
+                                        "provider = A\n"
+                                        "provider = a\n"
+                                        "provider = Z\n");
+    EXPECT_EQ(settings.kernelFlags,
+              (std::vector<std::wstring>{L"PROC_THREAD", L"LOADER", L"Base", L"Network"}));
+    EXPECT_EQ(settings.stackwalkEvents,
+              (std::vector<std::wstring>{L"CcWriteBehind", L"CSwitch", L"VirtualAlloc"}));
+    // A-Z fold to a-z; '_' (U+005F) sorts before the folded letters; A before a on a tie.
+    EXPECT_EQ(settings.providers, (std::vector<std::wstring>{L"_x", L"A", L"a", L"b", L"Z"}));
+}
+
+TEST(ProfileAssignments, WinOverTheProfileAndAddToLists) {
+    ProfileReader reader(defaultsWithDesktop());
+    std::wstring error;
+    ASSERT_TRUE(reader.readProfile("buffer-size-kb = 8\nprovider = P\n", error));
+    ASSERT_TRUE(reader.readAssignment(L"buffer-size-kb=16", error)) << toUtf8(error);
+    ASSERT_TRUE(reader.readAssignment(L"provider=Q", error)) << toUtf8(error);
+    ASSERT_TRUE(reader.readAssignment(L"etl-out-path=D:\\x.etl", error)) << toUtf8(error);
+    EXPECT_TRUE(reader.etlOutPathSet());
+    const TraceSettings settings = reader.settings(foldedOrdinalLess);
+    EXPECT_EQ(settings.bufferSizeKb, 16U);
+    EXPECT_EQ(settings.providers, (std::vector<std::wstring>{L"P", L"Q"}));
+
+    EXPECT_FALSE(reader.readAssignment(L"buffer-size-kb=32", error));
+    EXPECT_EQ(error, L"--set buffer-size-kb=32: buffer-size-kb is set twice; first at --set "
+                     L"buffer-size-kb=16");
+    EXPECT_FALSE(reader.readAssignment(L"provider=P", error));
+    EXPECT_EQ(error, L"--set provider=P: provider 'P' is listed twice; first at line 2");
+}
+
+TEST(NearestName, IgnoresCaseAndPrefersTheFirstOnATie) {
+    const std::vector<std::wstring_view> names = {L"CSWITCH", L"COMPACT_CSWITCH", L"DPC"};
+    EXPECT_EQ(nearestName(L"CSWTICH", names), L"CSWITCH");
+    EXPECT_EQ(nearestName(L"cswitch", names), L"CSWITCH");
+    EXPECT_EQ(nearestName(L"compact-cswitch", names), L"COMPACT_CSWITCH");
+    EXPECT_EQ(nearestName(L"xyz", {L"abc", L"xbc"}), L"xbc");
+    EXPECT_EQ(nearestName(L"q", {L"a", L"b"}), L"a");
+    EXPECT_EQ(nearestName(L"q", {}), L"");
+}
+
+TEST(Utf8, RoundTripsEveryPlaneAndRefusesMalformedBytes) {
+    // e-acute (2 bytes), a CJK ideograph (3), U+1F600 (4; a surrogate pair in UTF-16).
+    const std::string bytes = "\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80";
+    std::wstring text;
+    ASSERT_TRUE(fromUtf8(bytes, text));
+    EXPECT_EQ(text, L"\u00e9\u4e2d\U0001F600");
+    EXPECT_EQ(toUtf8(text), bytes);
+    EXPECT_FALSE(isAscii(text));
+    EXPECT_TRUE(isAscii(L"plain ~ text"));
+    for (const char* malformed :
+         {"\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x80", "\xFF\xFE"}) {
+        EXPECT_FALSE(fromUtf8(malformed, text)) << malformed;
+    }
+}
+
+} // namespace
+} // namespace corvane

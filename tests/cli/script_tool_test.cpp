@@ -1,0 +1,285 @@
+#include "cli/script_tool.h"
+#include "cli/utf8.h"
+#include "script/capture_script.h"
+#include "settings/catalogues.h"
+#include "tests/cli/fake_host.h"
+#include "tests/core/script_examples.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+using testing::FakeHost;
+
+// The script text the core makes for the example, as bytes: the examples are all ASCII.
+std::string expectedBytes(const script_examples::ScriptExample& example) {
+    // Lines 3 and 4 are the script's own comments; everything else is the example's text.
+    const std::wstring built = BuildCaptureScript(example.settings).value_or(L"");
+    const std::size_t third = built.find(L"\r\n", built.find(L"\r\n") + 2) + 2;
+    const std::size_t fourth = built.find(L"\r\n", third) + 2;
+    const std::wstring remark1 = built.substr(third, fourth - 2 - third);
+    const std::wstring remark2 = built.substr(fourth, built.find(L"\r\n", fourth) - fourth);
+    return toUtf8(script_examples::expectedScript(example, remark1, remark2));
+}
+
+struct ProfileExample {
+    const char* example;
+    const char* profile;
+};
+
+// Each example written as a user would write it: list names out of order, defaults left out.
+const ProfileExample kProfileExamples[] = {
+    {"worked example", "# the worked example\n"
+                       "etl-out-path = D:\\traces\\20240105_093000.etl\n"
+                       "kernel-flag = LOADER\n"
+                       "kernel-flag = PROC_THREAD\n"
+                       "stackwalk = ProcessCreate\n"
+                       "stackwalk = CSwitch\n"
+                       "provider = Microsoft-Windows-Win32k\n"
+                       "provider = Microsoft-Windows-Shell-Core\n"
+                       "log-stack = yes\n"
+                       "heap = yes\n"
+                       "process-name-or-pid = notepad\n"},
+    {"kernel only", "etl-out-path = D:\\traces\\20240105_093000.etl\n"
+                    "kernel-flag = PROC_THREAD\n"
+                    "stackwalk = CSwitch\n"
+                    "stackwalk = ProcessCreate\n"
+                    "log-stack = yes\n"
+                    "process-name-or-pid = notepad\n"},
+    {"heap by pid", "etl-out-path = D:\\traces\\20240105_093000.etl\n"
+                    "heap = yes\n"
+                    "process-name-or-pid = 1234\n"},
+    {"heap by name", "etl-out-path = D:\\traces\\20240105_093000.etl\n"
+                     "heap = yes\n"
+                     "process-name-or-pid = notepad.exe\n"},
+};
+
+TEST(ScriptToolExamples, ProfilesGiveTheDocumentedScriptsByteForByte) {
+    for (const ProfileExample& entry : kProfileExamples) {
+        SCOPED_TRACE(entry.example);
+        const std::string expected = expectedBytes(script_examples::scriptExample(entry.example));
+        FakeHost host;
+        host.files[L"p.txt"] = entry.profile;
+        EXPECT_EQ(host.run({L"p.txt", L"--stdout"}), kExitDone) << toUtf8(host.errors);
+        EXPECT_EQ(host.output, expected);
+        EXPECT_EQ(host.errors, L"");
+
+        // The same bytes in a file, named after the time like the dialog's default name.
+        EXPECT_EQ(host.run({L"p.txt"}), kExitDone) << toUtf8(host.errors);
+        EXPECT_EQ(host.files[L"20240105_093000.cmd"], expected);
+        EXPECT_EQ(host.output, "");
+    }
+}
+
+TEST(ScriptToolOutput, DesktopDefaultAndAssignmentsAndForce) {
+    FakeHost host;
+    host.desktop = L"C:\\Users\\user\\Desktop"; // as on Windows
+    host.now = LocalTime{2023, 12, 31, 23, 59, 59};
+    host.files[L"p.txt"] = "kernel-flag = DPC\n";
+    ASSERT_EQ(host.run({L"p.txt", L"-o", L"out.cmd", L"--set", L"session-name=Other"}), kExitDone);
+    const std::string& script = host.files[L"out.cmd"];
+    EXPECT_NE(script.find("-d \"C:\\Users\\user\\Desktop\\20231231_235959.etl\"\r\n"),
+              std::string::npos);
+
+    ASSERT_EQ(host.run({L"p.txt", L"-o", L"out.cmd", L"--set", L"kernel-flag=LOADER"}),
+              kExitNotWritten);
+    EXPECT_EQ(host.errors, L"corvane-script: 'out.cmd' exists; give --force to replace it\n");
+    EXPECT_EQ(host.files[L"out.cmd"], script);
+    ASSERT_EQ(host.run({L"p.txt", L"-o", L"out.cmd", L"--set", L"kernel-flag=LOADER", L"--force"}),
+              kExitDone);
+    EXPECT_NE(host.files[L"out.cmd"].find("xperf.exe -on LOADER+DPC -f"), std::string::npos);
+}
+
+TEST(ScriptToolOutput, NonAsciiTextIsWrittenInTheGivenCodePage) {
+    FakeHost host;
+    host.files[L"p.txt"] = "etl-out-path = D:\\Caf\xC3\xA9.etl\nheap = yes\n";
+    ASSERT_EQ(host.run({L"p.txt", L"--stdout", L"--code-page", L"28591"}), kExitDone);
+    EXPECT_NE(host.output.find("xperf.exe \"D:\\Caf\xE9.etl\"\r\n"), std::string::npos);
+    // Where the platform has a command prompt, its code page is the default.
+    host.promptCodePage = 28591;
+    ASSERT_EQ(host.run({L"p.txt", L"--stdout"}), kExitDone);
+    EXPECT_NE(host.output.find("xperf.exe \"D:\\Caf\xE9.etl\"\r\n"), std::string::npos);
+}
+
+TEST(ScriptToolLists, PrintCataloguesInListOrderAndProvidersSorted) {
+    FakeHost host;
+    ASSERT_EQ(host.run({L"--list", L"kernel"}), kExitDone);
+    std::string expected;
+    for (const wchar_t* name : KernelFlagCatalogue) {
+        expected += toUtf8(name) + "\n";
+    }
+    EXPECT_EQ(host.output, expected);
+    ASSERT_EQ(host.run({L"--list", L"file-modes"}), kExitDone);
+    EXPECT_EQ(host.output, "Sequential\nCircular\nAppend\nNewFile\n");
+    ASSERT_EQ(host.run({L"--list", L"stackwalk"}), kExitDone);
+    EXPECT_EQ(host.output.substr(0, 14), "AlpcClosePort\n");
+
+    EXPECT_EQ(host.run({L"--list", L"providers"}), kExitBadInput);
+    EXPECT_EQ(host.errors, L"corvane-script: cannot list the providers: not here\n");
+    host.providersListable = true;
+    host.registeredProviders = {L"b", L"Caf\u00e9", L"a", L"b"};
+    ASSERT_EQ(host.run({L"--list", L"providers"}), kExitDone);
+    EXPECT_EQ(host.output, "a\nb\nb\nCaf\xC3\xA9\n");
+
+    ASSERT_EQ(host.run({L"--version"}), kExitDone);
+    EXPECT_EQ(host.output, "1.0.0.1\n");
+    ASSERT_EQ(host.run({L"--help"}), kExitDone);
+    EXPECT_EQ(host.output.rfind("Usage:\n", 0), 0U);
+}
+
+struct BadRun {
+    const char* profile;
+    std::vector<std::wstring> arguments; // after the profile's name
+    int status;
+    const wchar_t* message;
+};
+
+// Every one ends with the message on standard error and nothing written anywhere.
+const BadRun kBadRuns[] = {
+    {"etl-out-path = D:\\o.etl\n# 2\n# 3\n# 4\n# 5\n\nkernel-flag = CSWTICH\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 7: unknown kernel flag 'CSWTICH'; did you mean 'CSWITCH'?"},
+    {"stackwalk = cswitch\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: unknown stack-walk event 'cswitch'; did you mean 'CSwitch'?"},
+    {"bufer-size-kb = 64\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: unknown key 'bufer-size-kb'; did you mean 'buffer-size-kb'?"},
+    {"file-mode = sequential\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: unknown file mode 'sequential'; did you mean 'Sequential'?"},
+    {"\nbuffer-size-kb = 3\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: buffer-size-kb must be a whole number from 4 to 1024, not '3'"},
+    {"buffer-size-kb = 1025\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: buffer-size-kb must be a whole number from 4 to 1024, not '1025'"},
+    {"max-file-size-mb = 4294967296\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: max-file-size-mb must be a whole number from 0 to 4294967295, not "
+     L"'4294967296'"},
+    {"min-buffers = -1\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: min-buffers must be a whole number from 0 to 4294967295, not '-1'"},
+    {"max-buffers =\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: max-buffers must be a whole number from 0 to 4294967295, not ''"},
+    {"log-stack = maybe\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: log-stack must be yes or no, not 'maybe'"},
+    {"session-name =  \n", {}, kExitBadInput, L"p.txt: line 1: session-name must not be empty"},
+    {"provider = \"\"\n", {}, kExitBadInput, L"p.txt: line 1: provider must not be empty"},
+    {"heap-path = a\nheap-path = b\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: heap-path is set twice; first at line 1"},
+    {"kernel-flag = DPC\nkernel-flag = DPC\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: kernel flag 'DPC' is listed twice; first at line 1"},
+    {"kernel-flag DPC\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: expected 'key = value', not 'kernel-flag DPC'"},
+    {"# ok\nsession-name = Caf\xE9\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: the profile is not UTF-8 text"},
+    {"\xFF\xFEk\0", {}, kExitBadInput, L"p.txt: line 1: the profile is not UTF-8 text"},
+    {"etl-out-path = D:\\o.etl\nstackwalk = CSwitch\n",
+     {},
+     kExitBadInput,
+     L"nothing to trace: select at least one kernel-flag or provider, or set heap = yes"},
+    {"kernel-flag = DPC\n",
+     {},
+     kExitBadInput,
+     L"the profile sets no etl-out-path, and there is no desktop folder for its default (there "
+     L"is one only on Windows): add 'etl-out-path = FILE'"},
+    {"etl-out-path = D:\\o.etl\nprovider = Caf\xC3\xA9\n",
+     {},
+     kExitBadInput,
+     L"the script holds non-ASCII text, and there is no command prompt here to take its code "
+     L"page from: give the code page of the machine that will run it (chcp shows it there) with "
+     L"--code-page N"},
+    {"etl-out-path = D:\\o.etl\nprovider = \xE2\x82\xAC\n",
+     {L"--code-page", L"28591"},
+     kExitBadInput,
+     L"The script contains characters that the command prompt's code page cannot represent. "
+     L"(code page 28591)"},
+    {"etl-out-path = D:\\o.etl\nheap = yes\n",
+     {L"--code-page", L"1234"},
+     kExitBadInput,
+     L"code page 1234 is not available here"},
+    {"etl-out-path = D:\\o.etl\nheap = yes\n",
+     {L"--set", L"heap=on"},
+     kExitBadInput,
+     L"--set heap=on: heap must be yes or no, not 'on'"},
+    {"etl-out-path = D:\\o.etl\nheap = yes\n",
+     {L"-o", L"locked\\x.cmd"},
+     kExitNotWritten,
+     L"cannot write 'locked\\x.cmd': access denied"},
+    {"etl-out-path = D:\\o.etl\nheap = yes\n",
+     {L"-o", L"p.txt"},
+     kExitNotWritten,
+     L"'p.txt' exists; give --force to replace it"},
+    {"", {L"--stdout", L"-o", L"x.cmd"}, kExitBadInput, L"give -o FILE or --stdout, not both"},
+    {"",
+     {L"--code-page", L"0"},
+     kExitBadInput,
+     L"--code-page takes one code page number from 1 to 65535, such as 437 or 65001, not '0' "
+     L"(see --help)"},
+    {"",
+     {L"--froce"},
+     kExitBadInput,
+     L"unknown option '--froce'; did you mean '--force'? (see --help)"},
+    {"",
+     {L"other.txt"},
+     kExitBadInput,
+     L"one profile at a time: 'p.txt' and 'other.txt' (see --help)"},
+    {"", {L"--set"}, kExitBadInput, L"--set needs a value (see --help)"},
+    {"", {L"--template"}, kExitBadInput, L"--template takes nothing else (see --help)"},
+};
+
+TEST(ScriptToolRefusals, EachBadRunSaysWhyAndWritesNothing) {
+    for (const BadRun& run : kBadRuns) {
+        SCOPED_TRACE(toUtf8(run.message));
+        FakeHost host;
+        host.unwritableFolders = {L"locked\\"};
+        // The UTF-16 row holds a NUL byte, so its length is given.
+        host.files[L"p.txt"] =
+            run.profile[0] == '\xFF' ? std::string(run.profile, 4) : std::string(run.profile);
+        const auto filesBefore = host.files;
+        std::vector<std::wstring> arguments = {L"p.txt"};
+        arguments.insert(arguments.end(), run.arguments.begin(), run.arguments.end());
+        EXPECT_EQ(host.run(arguments), run.status);
+        EXPECT_EQ(host.errors, L"corvane-script: " + std::wstring(run.message) + L"\n");
+        EXPECT_EQ(host.output, "");
+        EXPECT_EQ(host.files, filesBefore);
+    }
+
+    FakeHost host;
+    EXPECT_EQ(host.run({}), kExitBadInput);
+    EXPECT_EQ(host.errors, L"corvane-script: no profile given (see --help)\n");
+    EXPECT_EQ(host.run({L"missing.txt"}), kExitBadInput);
+    EXPECT_EQ(host.errors,
+              L"corvane-script: cannot read the profile 'missing.txt': no such file\n");
+    EXPECT_EQ(host.run({L"--list", L"kernels"}), kExitBadInput);
+    EXPECT_EQ(host.errors, L"corvane-script: unknown list 'kernels'; did you mean 'kernel'?\n");
+}
+
+} // namespace
+} // namespace corvane
