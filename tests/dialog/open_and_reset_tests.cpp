@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -82,6 +83,72 @@ void changeEverything(const MainDialogSession& session) {
     session.select(IDC_STACKWALK, L"CSwitch");
     session.select(IDC_PROVIDERS, L"Microsoft-Windows-Win32k");
     session.chooseFileMode(3);
+}
+
+// Records, for one control, the changes to its entries and the switching of its painting.
+class PaintingRecorder {
+public:
+    enum class Event { PaintingOff, PaintingOn, EntriesChanged };
+
+    explicit PaintingRecorder(HWND control) : control_(control) {
+        SetPropW(control_, kProperty, this);
+        previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+            control_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PaintingRecorder::procedure)));
+    }
+    ~PaintingRecorder() {
+        SetWindowLongPtrW(control_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        RemovePropW(control_, kProperty);
+    }
+    PaintingRecorder(const PaintingRecorder&) = delete;
+    PaintingRecorder& operator=(const PaintingRecorder&) = delete;
+
+    [[nodiscard]] const std::vector<Event>& events() const { return events_; }
+
+private:
+    static constexpr wchar_t kProperty[] = L"CorvanePaintingRecorder";
+
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* const self = static_cast<PaintingRecorder*>(GetPropW(window, kProperty));
+        switch (message) {
+        case WM_SETREDRAW:
+            self->events_.push_back(wParam != 0 ? Event::PaintingOn : Event::PaintingOff);
+            break;
+        case LB_RESETCONTENT:
+        case LB_ADDSTRING:
+        case LB_INSERTSTRING:
+        case LB_DELETESTRING:
+        case CB_RESETCONTENT:
+        case CB_ADDSTRING:
+        case CB_SETCURSEL:
+            self->events_.push_back(Event::EntriesChanged);
+            break;
+        default:
+            break;
+        }
+        return CallWindowProcW(self->previous_, window, message, wParam, lParam);
+    }
+
+    HWND control_;
+    WNDPROC previous_ = nullptr;
+    std::vector<Event> events_;
+};
+
+// Painting off, then only changes to the entries, then painting on again.
+::testing::AssertionResult changedWithPaintingHeld(const PaintingRecorder& recorder) {
+    using Event = PaintingRecorder::Event;
+    const std::vector<Event>& events = recorder.events();
+    if (events.size() < 3 || events.front() != Event::PaintingOff ||
+        events.back() != Event::PaintingOn) {
+        return ::testing::AssertionFailure()
+               << events.size() << " events, not painting off ... painting on";
+    }
+    for (std::size_t index = 1; index + 1 < events.size(); ++index) {
+        if (events[index] != Event::EntriesChanged) {
+            return ::testing::AssertionFailure()
+                   << "painting switched in the middle, event " << index;
+        }
+    }
+    return ::testing::AssertionSuccess();
 }
 
 using DialogOpen = MainDialogTest;
@@ -190,6 +257,38 @@ TEST_F(Reset, RefillsTheListsEvenWhenAControlRefusesItsValue) {
     expectKernelListsAndFileModesAsOpened(session);
     expectNothingSelected(session);
     EXPECT_EQ(session.entries(IDC_PROVIDERS), Names{L"After-Reset"});
+}
+
+TEST_F(Reset, WithTheDialogShownChangesEachListWithItsPaintingHeldThenRepaintsItOnce) {
+    ShowWindow(session.window(), SW_SHOWNOACTIVATE);
+    UpdateWindow(session.window());
+    changeEverything(session);
+    ASSERT_TRUE(providers.write("provider Zeta\nprovider Alpha\n"));
+    constexpr int kChanged[] = {IDC_KERNEL_FLAGS, IDC_STACKWALK, IDC_FILE_MODE, IDC_PROVIDERS};
+    std::vector<std::unique_ptr<PaintingRecorder>> recorders;
+    for (const int id : kChanged) {
+        recorders.push_back(std::make_unique<PaintingRecorder>(session.control(id)));
+    }
+
+    session.click(IDC_RESET);
+
+    for (std::size_t index = 0; index < recorders.size(); ++index) {
+        const HWND control = session.control(kChanged[index]);
+        EXPECT_TRUE(changedWithPaintingHeld(*recorders[index])) << "control " << kChanged[index];
+        EXPECT_TRUE(IsWindowVisible(control)) << "control " << kChanged[index];
+        EXPECT_TRUE(GetUpdateRect(control, nullptr, FALSE))
+            << "repaint pending, control " << kChanged[index];
+    }
+    expectKernelListsAndFileModesAsOpened(session);
+    expectNothingSelected(session);
+    EXPECT_EQ(session.entries(IDC_PROVIDERS), (Names{L"Alpha", L"Zeta"}));
+
+    // Painting is on again: once painted, a new entry asks for a repaint of its own.
+    const HWND providerList = session.control(IDC_PROVIDERS);
+    UpdateWindow(session.window());
+    ASSERT_FALSE(GetUpdateRect(providerList, nullptr, FALSE));
+    SendMessageW(providerList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Added-Later"));
+    EXPECT_TRUE(GetUpdateRect(providerList, nullptr, FALSE));
 }
 
 TEST_F(ResetWithoutDesktopFolder, KeepsTheEtlOutPathThatTheLastOkRead) {
