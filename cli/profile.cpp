@@ -117,6 +117,27 @@ wchar_t foldCase(wchar_t c) noexcept {
     return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
+// What the word sort passes over, so that "co-op" stays beside "coop".
+bool isPassedOver(wchar_t c) noexcept {
+    return c == L'-' || c == L'\'';
+}
+
+// Symbols, then digits, then letters with case ignored, then everything beyond ASCII.
+std::uint32_t sortWeight(wchar_t c) noexcept {
+    const auto code = static_cast<std::uint32_t>(c);
+    if (code >= 0x80) {
+        return 0x200 + code;
+    }
+    const wchar_t folded = foldCase(c);
+    if (folded >= L'a' && folded <= L'z') {
+        return 0x100 + static_cast<std::uint32_t>(folded);
+    }
+    if (c >= L'0' && c <= L'9') {
+        return 0x80 + code;
+    }
+    return code;
+}
+
 bool isBlank(wchar_t c) noexcept {
     return c == L' ' || c == L'\t';
 }
@@ -207,17 +228,36 @@ std::wstring formatValue(const std::wstring& value) {
 
 } // namespace
 
-bool foldedOrdinalLess(const std::wstring& left, const std::wstring& right) {
-    const std::size_t common = std::min(left.size(), right.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const wchar_t a = foldCase(left[i]);
-        const wchar_t b = foldCase(right[i]);
+bool wordSortLess(const std::wstring& left, const std::wstring& right) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    std::size_t leftSkipped = 0;
+    std::size_t rightSkipped = 0;
+    for (;;) {
+        while (i < left.size() && isPassedOver(left[i])) {
+            ++i;
+            ++leftSkipped;
+        }
+        while (j < right.size() && isPassedOver(right[j])) {
+            ++j;
+            ++rightSkipped;
+        }
+        if (i == left.size() || j == right.size()) {
+            break;
+        }
+        const std::uint32_t a = sortWeight(left[i++]);
+        const std::uint32_t b = sortWeight(right[j++]);
         if (a != b) {
             return a < b;
         }
     }
-    if (left.size() != right.size()) {
-        return left.size() < right.size();
+    const bool leftEnded = i == left.size();
+    const bool rightEnded = j == right.size();
+    if (leftEnded != rightEnded) {
+        return leftEnded;
+    }
+    if (leftSkipped != rightSkipped) {
+        return leftSkipped < rightSkipped;
     }
     return left < right;
 }

@@ -15,9 +15,12 @@ namespace corvane {
 // The order in which the dialog's sorted Providers list would show two names.
 using ProviderOrder = std::function<bool(const std::wstring&, const std::wstring&)>;
 
-// Off Windows: wide units compared one by one with A-Z folded to a-z; names that are equal that
-// way fall back to their unfolded units, so the order never depends on the order of the input.
-[[nodiscard]] bool foldedOrdinalLess(const std::wstring& left, const std::wstring& right);
+// Off Windows, the Windows word sort of a sorted list box as far as it goes for ASCII: hyphens
+// and apostrophes are passed over, other symbols come before digits and digits before letters,
+// A-Z and a-z are alike; characters beyond ASCII follow all of those by code point. Names that
+// are equal that way put the one with fewer hyphens and apostrophes first, then the lower code
+// units, so the order never depends on the order of the input.
+[[nodiscard]] bool wordSortLess(const std::wstring& left, const std::wstring& right);
 
 // The candidate nearest to `name` by edit distance with letter case ignored; the first one on a
 // tie. Empty when there are no candidates.

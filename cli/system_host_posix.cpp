@@ -123,7 +123,7 @@ bool SystemScriptToolHost::listProviders(std::vector<std::wstring>& names, std::
 }
 
 ProviderOrder SystemScriptToolHost::providerOrder() {
-    return foldedOrdinalLess;
+    return wordSortLess;
 }
 
 bool SystemScriptToolHost::writeOutput(std::string_view bytes) {

@@ -69,7 +69,7 @@ public:
         why = L"not here";
         return providersListable;
     }
-    ProviderOrder providerOrder() override { return foldedOrdinalLess; }
+    ProviderOrder providerOrder() override { return wordSortLess; }
     bool writeOutput(std::string_view bytes) override {
         output.append(bytes);
         return true;

@@ -42,7 +42,7 @@ TraceSettings read(const std::string& profile) {
     ProfileReader reader(defaultsWithDesktop());
     std::wstring error;
     EXPECT_TRUE(reader.readProfile(profile, error)) << toUtf8(error);
-    return reader.settings(foldedOrdinalLess);
+    return reader.settings(wordSortLess);
 }
 
 TEST(ProfileDefaults, AreTheDialogsOpeningValues) {
@@ -59,7 +59,7 @@ TEST(ProfileTemplate, ReadBackGivesTheDefaultsAndLeavesTheOutputPathToThePlatfor
     ProfileReader reader(defaults);
     std::wstring error;
     ASSERT_TRUE(reader.readProfile(toUtf8(profileTemplate(defaults)), error)) << toUtf8(error);
-    expectSameSettings(reader.settings(foldedOrdinalLess), defaults);
+    expectSameSettings(reader.settings(wordSortLess), defaults);
     EXPECT_FALSE(reader.etlOutPathSet());
 }
 
@@ -135,8 +135,34 @@ TEST(ProfileSelections, ComeOutInTheOrderOfTheDialogsLists) {
               (std::vector<std::wstring>{L"PROC_THREAD", L"LOADER", L"Base", L"Network"}));
     EXPECT_EQ(settings.stackwalkEvents,
               (std::vector<std::wstring>{L"CcWriteBehind", L"CSwitch", L"VirtualAlloc"}));
-    // A-Z fold to a-z; '_' (U+005F) sorts before the folded letters; A before a on a tie.
+    // Symbols before letters, case ignored; A before a on a tie.
     EXPECT_EQ(settings.providers, (std::vector<std::wstring>{L"_x", L"A", L"a", L"b", L"Z"}));
+}
+
+TEST(ProviderOrder, OffWindowsFollowsTheSortedListBoxForAsciiNames) {
+    // The order in which a sorted list box under Wine 8 showed these names (cli_program_tests
+    // checks Windows' own comparison against a list box).
+    const std::vector<std::wstring> shown = {L"_lead",
+                                             L"a1",
+                                             L"A10",
+                                             L"a2",
+                                             L"coop",
+                                             L"co-op",
+                                             L"Cop",
+                                             L"lead",
+                                             L"-lead",
+                                             L"microsoft_a",
+                                             L"Microsoft-A",
+                                             L"MicrosoftWindows",
+                                             L"Microsoft-Windows-Kernel",
+                                             L"Zed"};
+    std::vector<std::wstring> sorted = shown;
+    std::reverse(sorted.begin(), sorted.end());
+    std::stable_sort(sorted.begin(), sorted.end(), wordSortLess);
+    EXPECT_EQ(sorted, shown);
+    // Beyond ASCII only the code point counts: e-acute after every ASCII letter.
+    EXPECT_TRUE(wordSortLess(L"zed", L"\u00e9t\u00e9"));
+    EXPECT_FALSE(wordSortLess(L"a", L"a"));
 }
 
 TEST(ProfileAssignments, WinOverTheProfileAndAddToLists) {
@@ -147,7 +173,7 @@ TEST(ProfileAssignments, WinOverTheProfileAndAddToLists) {
     ASSERT_TRUE(reader.readAssignment(L"provider=Q", error)) << toUtf8(error);
     ASSERT_TRUE(reader.readAssignment(L"etl-out-path=D:\\x.etl", error)) << toUtf8(error);
     EXPECT_TRUE(reader.etlOutPathSet());
-    const TraceSettings settings = reader.settings(foldedOrdinalLess);
+    const TraceSettings settings = reader.settings(wordSortLess);
     EXPECT_EQ(settings.bufferSizeKb, 16U);
     EXPECT_EQ(settings.providers, (std::vector<std::wstring>{L"P", L"Q"}));
 
