@@ -143,9 +143,16 @@ TEST(ProviderOrder, OffWindowsFollowsTheSortedListBoxForAsciiNames) {
     // The order in which a sorted list box under Wine 8 showed these names (cli_program_tests
     // checks Windows' own comparison against a list box).
     const std::vector<std::wstring> shown = {L"_lead",
+                                             L"a b",
+                                             L"a!b",
+                                             L"a.b",
+                                             L"a_b",
+                                             L"a~b",
+                                             L"a0b",
                                              L"a1",
                                              L"A10",
                                              L"a2",
+                                             L"ab",
                                              L"coop",
                                              L"co-op",
                                              L"Cop",
