@@ -104,6 +104,26 @@ TEST_F(LimitsOfTextFields, EveryTextFieldFullToTheEditLimitReachesTheScriptWhole
               "reg delete " + kImageOptionsKey + heapProcess + ".exe\" /v TracingFlags /f");
 }
 
+TEST_F(LimitsOfTextFields, AProcessIdFullToTheEditLimitIsWrittenAsTypedWithoutRegistryLines) {
+    // Far past any 32-bit number, yet a number at its start: the PID form, carried as typed.
+    const int limit = editLimit(session.control(IDC_HEAP_PROCESS));
+    ASSERT_GT(limit, 1);
+    const std::wstring pid = L" " + std::wstring(static_cast<std::size_t>(limit) - 1, L'9');
+    session.click(IDC_HEAP);
+    session.type(IDC_HEAP_PROCESS, pid);
+
+    const Lines lines = pressOkSavingAs(L"long-pid.cmd");
+
+    EXPECT_TRUE(ui.messages.empty());
+    ASSERT_EQ(lines.size(), 27u) << "no registry lines";
+    EXPECT_EQ(lines[kRegistrySetLine], " ");
+    EXPECT_EQ(lines[kHeapLine], "xperf.exe -start VellHeap -heap -pids " + narrow(pid) +
+                                    " -stackwalk HeapCreate+HeapAlloc+HeapRealloc+HeapFree+"
+                                    "HeapDestroy -f \"\\heap.etl\"" +
+                                    kDefaultOptions);
+    EXPECT_EQ(lines.back(), R"(xperf.exe "D:\traces\20240105_093000.etl")");
+}
+
 // One number field holding a value at or just past the largest 32-bit one.
 struct NumberAtTheLimit {
     const char* name;
