@@ -1,10 +1,10 @@
 #include "script/script_file_win.h"
 
+#include "script/script_encoding_win.h"
 #include "script/script_file_name.h"
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
 #include <cstddef>
 #include <cwchar>
 #include <iterator>
@@ -16,7 +16,7 @@ namespace {
 
 constexpr wchar_t kFailedToCreateMessage[] = L"Failed to create cmd file.";
 constexpr wchar_t kUnrepresentableMessage[] =
-    L"The script contains characters that the ANSI code page cannot represent.";
+    L"The script contains characters that the command prompt's code page cannot represent.";
 
 // Description and pattern pairs, each text NUL-ended; the literal's own NUL ends the list.
 constexpr wchar_t kScriptFilter[] = L"Windows Command Script\0*.cmd\0All Files\0*.*\0";
@@ -189,55 +189,6 @@ private:
 
 } // namespace
 
-unsigned threadAnsiCodePage() noexcept {
-    DWORD codePage = 0;
-    const int filled =
-        GetLocaleInfoW(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                       reinterpret_cast<LPWSTR>(&codePage), sizeof(codePage) / sizeof(wchar_t));
-    // Locales without an ANSI code page of their own use the system's.
-    if (filled == 0 || codePage == 0) {
-        return GetACP();
-    }
-    return codePage;
-}
-
-AnsiConversion toCodePage(const std::wstring& text, unsigned codePage,
-                          std::string& bytes) noexcept {
-    bytes.clear();
-    if (text.empty()) {
-        return AnsiConversion::Ok;
-    }
-    if (text.size() > static_cast<std::size_t>(INT_MAX)) {
-        return AnsiConversion::Unrepresentable;
-    }
-    const int length = static_cast<int>(text.size());
-
-    // UTF-8 holds every character, so only a broken surrogate can fail; the platform refuses the
-    // best-fit flag and the used-default report for it.
-    const bool utf8 = codePage == CP_UTF8;
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* const usedDefaultReport = utf8 ? nullptr : &usedDefault;
-
-    const int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr,
-                                         usedDefaultReport);
-    if (size <= 0 || usedDefault) {
-        return AnsiConversion::Unrepresentable;
-    }
-    std::string converted(static_cast<std::size_t>(size), '\0');
-    const int written = WideCharToMultiByte(codePage, flags, text.data(), length, converted.data(),
-                                            size, nullptr, usedDefaultReport);
-    if (written != size || usedDefault) {
-        return AnsiConversion::Unrepresentable;
-    }
-    bytes = std::move(converted);
-    return AnsiConversion::Ok;
-}
-
-AnsiConversion toThreadAnsi(const std::wstring& text, std::string& bytes) noexcept {
-    return toCodePage(text, threadAnsiCodePage(), bytes);
-}
-
 std::wstring withLongPathPrefix(const std::wstring& path) {
     if (path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0 ||
         path.rfind(L"\\\\.\\", 0) == 0) {
@@ -261,6 +212,13 @@ bool writeFileReplacing(const std::wstring& path, const std::string& bytes) noex
 }
 
 void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui) {
+    // Checked before the dialog, so that nobody confirms replacing a file that is then not written.
+    std::string bytes;
+    if (toCodePage(scriptText, scriptCodePage(), bytes) != CodePageConversion::Ok) {
+        ui.showMessage(owner, kUnrepresentableMessage);
+        return;
+    }
+
     // The time first, then the owner: one reading each, in this order.
     const std::wstring defaultName = DefaultScriptName(ui.localTime());
     SaveDialogRequest request(defaultName, ui.activeWindow());
@@ -269,12 +227,6 @@ void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui)
         if (ui.commDlgExtendedError() != 0) {
             ui.showMessage(owner, kFailedToCreateMessage);
         }
-        return;
-    }
-
-    std::string bytes;
-    if (toThreadAnsi(scriptText, bytes) != AnsiConversion::Ok) {
-        ui.showMessage(owner, kUnrepresentableMessage);
         return;
     }
     if (!writeFileReplacing(request.chosenPath(), bytes)) {

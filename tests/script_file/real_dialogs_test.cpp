@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,10 +17,9 @@
 namespace corvane {
 namespace {
 
-using test_files::kEnglishUnitedStates;
+using test_files::inOemCodePage;
 using test_files::namesIn;
 using test_files::readFileBytes;
-using test_files::ScopedThreadLocale;
 using test_files::ScratchFolder;
 using test_files::writeFileBytes;
 
@@ -219,14 +219,17 @@ private:
     std::thread thread_;
 };
 
-// "é" U+00E9 is 0xE9 in the 1252 code page that the tests set for their thread.
+// "é" U+00E9 is 82 in code pages 437 and 850 and C3 A9 in UTF-8.
 const std::wstring kScriptText = L"@echo off\r\necho caf\u00E9\r\n";
-const std::string kScriptBytes = "@echo off\r\necho caf\xE9\r\n";
+const std::optional<std::string> kScriptBytes =
+    inOemCodePage("@echo off\r\necho caf\x82\r\n", "@echo off\r\necho caf\xC3\xA9\r\n");
 
 class RealDialogs : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(locale_.applied());
+        if (!kScriptBytes) {
+            GTEST_SKIP() << "no spelled-out bytes for OEM code page " << GetOEMCP();
+        }
         ASSERT_TRUE(folder_.exists());
         mainDialog_ = CreateWindowExW(0, L"STATIC", L"Corvane main dialog stand-in",
                                       WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 300, nullptr,
@@ -243,7 +246,6 @@ protected:
         }
     }
 
-    ScopedThreadLocale locale_{kEnglishUnitedStates};
     ScratchFolder folder_;
     HWND mainDialog_ = nullptr;
     const DWORD testThread_ = GetCurrentThreadId();
@@ -340,17 +342,24 @@ TEST_F(RealDialogs, FailedWriteShowsThePlainMessageOwnedByTheMainDialog) {
     EXPECT_TRUE(namesIn(folder_.path()).empty());
 }
 
-TEST_F(RealDialogs, UnrepresentableScriptShowsItsOwnMessage) {
-    bool leftovers = true;
-    // U+FF02 FULLWIDTH QUOTATION MARK has no byte in 1252.
-    const SeenMessageBox message =
-        messageAfterSaving(testThread_, mainDialog_, folder_.file(L"wide.cmd"),
-                           L"xperf -f \uFF02a.etl\uFF02\r\n", leftovers);
+TEST_F(RealDialogs, UnrepresentableScriptShowsItsOwnMessageWithoutASaveDialog) {
+    SeenMessageBox message;
+    bool saveDialogSeen = false;
+    Answerer answerer(testThread_, mainDialog_, [&] {
+        message = readAndCloseMessageBox(testThread_, mainDialog_, IDOK);
+        saveDialogSeen =
+            findThreadWindow(testThread_, visibleDialogCaptioned(L"Save As")) != nullptr;
+    });
+    // A lone high surrogate D83D has no bytes in any code page.
+    SaveCaptureScript(mainDialog_, L"xperf -f \"a\xD83D.etl\"\r\n", platformScriptUi());
+    answerer.join();
 
     ASSERT_TRUE(message.found) << "no message box owned by the main dialog";
-    EXPECT_FALSE(leftovers);
+    EXPECT_FALSE(saveDialogSeen);
+    EXPECT_FALSE(answerer.closedLeftovers());
     EXPECT_EQ(message.text,
-              L"The script contains characters that the ANSI code page cannot represent.");
+              L"The script contains characters that the command prompt's code page cannot "
+              L"represent.");
     EXPECT_EQ(message.caption, L"");
     EXPECT_FALSE(message.hasIcon);
     EXPECT_EQ(message.visibleButtons, std::vector<int>{IDOK});

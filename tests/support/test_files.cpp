@@ -157,6 +157,18 @@ std::optional<std::wstring> testVolume(const wchar_t* name, std::string& whyNot)
     return root + L"\\" + name;
 }
 
+std::optional<std::string> inOemCodePage(std::string_view in437And850, std::string_view inUtf8) {
+    switch (GetOEMCP()) {
+    case 437:
+    case 850:
+        return std::string(in437And850);
+    case CP_UTF8:
+        return std::string(inUtf8);
+    default:
+        return std::nullopt;
+    }
+}
+
 FileLock::FileLock(const std::wstring& path)
     : handle_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr)) {}

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvane::test_files {
@@ -36,6 +37,12 @@ void removeTree(const std::wstring& folder);
 // The Windows path of one of the volumes that test_volumes.sh mounts ("full", "readonly"), or
 // nothing, with the reason in `whyNot`, when they are not mounted.
 [[nodiscard]] std::optional<std::wstring> testVolume(const wchar_t* name, std::string& whyNot);
+
+// A script text's bytes as the test spells them out for the OEM code page it runs with: code
+// pages 437 and 850 agree on the letters the tests use, UTF-8 (65001) has its own form. Nothing
+// under any other OEM code page; the test then skips.
+[[nodiscard]] std::optional<std::string> inOemCodePage(std::string_view in437And850,
+                                                       std::string_view inUtf8);
 
 // Keeps a file open with no sharing, as another program that locks it would.
 class FileLock {
