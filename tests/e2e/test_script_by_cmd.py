@@ -300,11 +300,9 @@ def test_log_paths_with_spaces_arrive_as_one_argument_each(scripts):
     ]
 
 
-@pytest.mark.xfail(strict=True, reason="the script is still written in the ANSI code page, and cmd "
-                   "reads it in the console's (OEM) one; drop this mark when that is mended")
 def test_non_ascii_provider_paths_and_heap_process_arrive_exactly(scripts):
     # Letters that the command prompt's code page holds (437 and 850 alike), at other byte values
-    # than in the ANSI code page 1252.
+    # than in the ANSI code page 1252, which cmd would misread.
     etl = "C:\\Users\\Müller\\Desktop\\Spur ä.etl"
     script = scripts.make([
         "kernelFlag=PROC_THREAD", "provider=acme-Café", "logStack=1", "heapEnabled=1",
