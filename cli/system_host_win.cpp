@@ -3,6 +3,7 @@
 #include "cli/utf8.h"
 #include "providers/provider_buffer.h"
 #include "providers/provider_enumeration.h"
+#include "script/script_encoding_win.h"
 #include "script/script_file_win.h"
 #include "settings/platform_environment_win.h"
 
@@ -137,8 +138,8 @@ DefaultsEnvironment SystemScriptToolHost::defaultsEnvironment() {
 }
 
 unsigned SystemScriptToolHost::scriptCodePage() {
-    // What a console opened by the user reads batch files in.
-    return GetOEMCP();
+    // What a console opened by the user reads batch files in, as the dialog writes them.
+    return corvane::scriptCodePage();
 }
 
 Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePage,
@@ -146,8 +147,8 @@ Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePag
     if (!IsValidCodePage(codePage)) {
         return Encoding::UnknownCodePage;
     }
-    return toCodePage(text, codePage, bytes) == AnsiConversion::Ok ? Encoding::Ok
-                                                                   : Encoding::Unrepresentable;
+    return toCodePage(text, codePage, bytes) == CodePageConversion::Ok ? Encoding::Ok
+                                                                       : Encoding::Unrepresentable;
 }
 
 bool SystemScriptToolHost::listProviders(std::vector<std::wstring>& names, std::wstring& why) {
