@@ -160,9 +160,12 @@ std::wstring_view unquoted(std::wstring_view value) {
     return value;
 }
 
+// Blanks at the ends would be trimmed, a CR at the end taken for a CR LF line end, and a value in
+// quotes would lose them.
 bool needsQuotes(std::wstring_view value) {
-    return !value.empty() && (isBlank(value.front()) || isBlank(value.back()) ||
-                              (value.size() >= 2 && value.front() == L'"' && value.back() == L'"'));
+    return !value.empty() &&
+           (isBlank(value.front()) || isBlank(value.back()) || value.back() == L'\r' ||
+            (value.size() >= 2 && value.front() == L'"' && value.back() == L'"'));
 }
 
 bool parseNumber(std::wstring_view text, std::uint32_t& value) {

@@ -63,10 +63,12 @@ TEST(ProfileTemplate, ReadBackGivesTheDefaultsAndLeavesTheOutputPathToThePlatfor
     EXPECT_FALSE(reader.etlOutPathSet());
 }
 
-TEST(ProfileTemplate, NamesEveryKeyWithACommentAndQuotesBlanksAtTheEnds) {
-    TraceSettings defaults = defaultsWithDesktop();
-    defaults.sessionName = L" padded ";
-    const std::wstring text = profileTemplate(defaults);
+TEST(ProfileTemplate, NamesEveryKeyAndQuotesWhatAPlainLineWouldLose) {
+    TraceSettings values = defaultsWithDesktop();
+    values.sessionName = L" padded ";
+    values.heapPath = L"h.etl\r"; // a CR at the line's end would be read as part of CR LF
+    values.heapProcess = L"\"q\"";
+    const std::wstring text = profileTemplate(values);
     for (const wchar_t* key :
          {L"max-file-size-mb", L"buffer-size-kb", L"max-buffers", L"min-buffers", L"log-stack",
           L"heap", L"kernel-path", L"user-path", L"etl-out-path", L"session-name",
@@ -77,7 +79,10 @@ TEST(ProfileTemplate, NamesEveryKeyWithACommentAndQuotesBlanksAtTheEnds) {
         EXPECT_TRUE(at != std::wstring::npos || commented != std::wstring::npos) << toUtf8(key);
     }
     EXPECT_NE(text.find(L"\nsession-name = \" padded \"\n"), std::wstring::npos);
-    EXPECT_EQ(read(toUtf8(text.substr(text.find(L"session-name")))).sessionName, L" padded ");
+    const TraceSettings back = read(toUtf8(text));
+    EXPECT_EQ(back.sessionName, L" padded ");
+    EXPECT_EQ(back.heapPath, L"h.etl\r");
+    EXPECT_EQ(back.heapProcess, L"\"q\"");
 }
 
 TEST(ProfileKeys, EveryFieldCanBeSetFromItsKey) {

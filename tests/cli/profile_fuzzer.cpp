@@ -1,0 +1,83 @@
+// libFuzzer target for the profile reader, a parser of files users write: any bytes must be read
+// or refused with a line-numbered message, never crash; what is accepted must hold only values
+// the dialog accepts, lists in the dialog's order, and survive a trip through the template.
+#include "cli/profile.h"
+#include "cli/utf8.h"
+#include "settings/catalogues.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using corvane::TraceSettings;
+
+void require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+template <typename Catalogue>
+void requireCatalogueOrder(const std::vector<std::wstring>& names, const Catalogue& catalogue) {
+    auto next = catalogue.begin();
+    for (const std::wstring& name : names) {
+        next = std::find(next, catalogue.end(), name);
+        require(next != catalogue.end());
+        ++next; // strictly after: no name twice
+    }
+}
+
+TraceSettings defaults() {
+    return corvane::profileDefaults(
+        corvane::DefaultsEnvironment{[] { return std::optional<std::wstring>(L"C:\\Desktop"); },
+                                     [] { return corvane::LocalTime{2024, 1, 5, 9, 30, 0}; }});
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    corvane::ProfileReader reader(defaults());
+    std::wstring error;
+    if (!reader.readProfile(text, error)) {
+        require(error.rfind(L"line ", 0) == 0);
+        return 0;
+    }
+    const TraceSettings settings = reader.settings(corvane::wordSortLess);
+    require(settings.bufferSizeKb >= 4 && settings.bufferSizeKb <= 1024);
+    require(settings.logStack == 0 || settings.logStack == 1);
+    require(settings.heapEnabled == 0 || settings.heapEnabled == 1);
+    for (const std::wstring* value :
+         {&settings.kernelPath, &settings.userPath, &settings.etlOutPath, &settings.sessionName,
+          &settings.heapProcess, &settings.heapSessionName, &settings.heapPath}) {
+        require(!value->empty());
+    }
+    requireCatalogueOrder({settings.fileMode}, corvane::FileModeCatalogue);
+    requireCatalogueOrder(settings.kernelFlags, corvane::KernelFlagCatalogue);
+    requireCatalogueOrder(settings.stackwalkEvents, corvane::StackwalkCatalogue);
+    require(std::is_sorted(settings.providers.begin(), settings.providers.end(),
+                           corvane::wordSortLess));
+    for (const std::wstring& provider : settings.providers) {
+        require(!provider.empty());
+    }
+
+    // Every value the reader took comes back unchanged from a template that holds it.
+    corvane::ProfileReader again(defaults());
+    require(again.readProfile(corvane::toUtf8(corvane::profileTemplate(settings)), error));
+    const TraceSettings back = again.settings(corvane::wordSortLess);
+    require(back.maxFileSizeMb == settings.maxFileSizeMb &&
+            back.bufferSizeKb == settings.bufferSizeKb && back.maxBuffers == settings.maxBuffers &&
+            back.minBuffers == settings.minBuffers && back.logStack == settings.logStack &&
+            back.heapEnabled == settings.heapEnabled && back.kernelPath == settings.kernelPath &&
+            back.userPath == settings.userPath && back.sessionName == settings.sessionName &&
+            back.heapProcess == settings.heapProcess &&
+            back.heapSessionName == settings.heapSessionName &&
+            back.heapPath == settings.heapPath && back.fileMode == settings.fileMode);
+    return 0;
+}
