@@ -126,10 +126,96 @@ std::wstring folderPrefix(const std::wstring& path) {
     return true;
 }
 
-// A new file beside its destination that is removed again unless it was moved into place.
+// Errors that another program's brief hold on a file causes: virus scanners, the search indexer
+// and sync clients open every new file for a moment. ReplaceFileW reports such a hold on either
+// file with one of its own two codes.
+constexpr DWORD kHeldErrors[] = {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION,
+                                 ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT};
+// The waits between attempts: about two seconds together.
+constexpr unsigned kBackoffMs[] = {10, 20, 40, 80, 160, 320, 640, 730};
+
+// ReplaceFileW carries these over to the new file on Windows; Wine's gives it none of them.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+[[nodiscard]] bool isHeld(DWORD error) noexcept {
+    return std::find(std::begin(kHeldErrors), std::end(kHeldErrors), error) !=
+           std::end(kHeldErrors);
+}
+
+// Runs `attempt` until it succeeds, fails for another reason or the waits are used up.
+template <typename Attempt>
+[[nodiscard]] DWORD retryWhileHeld(FilePlacement& placement, Attempt attempt) noexcept {
+    DWORD error = attempt();
+    for (const unsigned wait : kBackoffMs) {
+        if (!isHeld(error)) {
+            break;
+        }
+        placement.pause(wait);
+        error = attempt();
+    }
+    return error;
+}
+
+[[nodiscard]] bool exists(const std::wstring& path) noexcept {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// What is at the chosen path: the file that is really written there and its attributes.
+struct Destination {
+    std::wstring path; // the chosen path, or the file a symbolic link there leads to
+    bool exists = false;
+    DWORD attributes = 0;
+};
+
+Destination examineDestination(const std::wstring& chosen) {
+    Destination destination{chosen, false, 0};
+    const std::wstring prefixed = withLongPathPrefix(chosen);
+    // Opening follows symbolic links, so the handle names the file behind them.
+    UniqueFile file(CreateFileW(prefixed.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isOpen()) {
+        destination.attributes = GetFileAttributesW(prefixed.c_str());
+        destination.exists = destination.attributes != INVALID_FILE_ATTRIBUTES;
+        return destination;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    destination.exists = true;
+    destination.attributes = GetFileInformationByHandle(file.get(), &information)
+                                 ? information.dwFileAttributes
+                                 : GetFileAttributesW(prefixed.c_str());
+    constexpr DWORD kFinalPathForm = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD size = GetFinalPathNameByHandleW(file.get(), nullptr, 0, kFinalPathForm);
+    if (size > 0) {
+        std::wstring target(size, L'\0');
+        const DWORD length =
+            GetFinalPathNameByHandleW(file.get(), target.data(), size, kFinalPathForm);
+        if (length > 0 && length < size) {
+            target.resize(length);
+            destination.path = std::move(target);
+        }
+    }
+    return destination;
+}
+
+[[nodiscard]] bool isReadOnly(const Destination& destination) noexcept {
+    return destination.exists && (destination.attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// For a folder that lets its user change a file but not create one. Truncating keeps the file's
+// attributes, access rights and links, where CREATE_ALWAYS would refuse a hidden or system file.
+[[nodiscard]] bool writeInPlace(const std::wstring& path, const std::string& bytes) noexcept {
+    UniqueFile file(CreateFileW(withLongPathPrefix(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.isOpen() && writeAll(file.get(), bytes) && FlushFileBuffers(file.get()) != FALSE &&
+           file.close();
+}
+
+// A new file beside its destination that is removed again unless it was put in its place.
 class PendingFile {
 public:
-    explicit PendingFile(const std::wstring& destination) {
+    PendingFile(const std::wstring& destination, FilePlacement& placement) : placement_(placement) {
         static std::atomic<unsigned> nextSerial{0};
         constexpr int kAttempts = 64;
         const std::wstring folder = folderPrefix(destination);
@@ -138,15 +224,14 @@ public:
             std::swprintf(name, std::size(name), L"~cvn%08lx%04x.tmp",
                           static_cast<unsigned long>(GetCurrentProcessId()),
                           nextSerial.fetch_add(1) & 0xFFFFu);
-            const std::wstring candidate = folder + name;
-            UniqueFile file(CreateFileW(withLongPathPrefix(candidate).c_str(), GENERIC_WRITE, 0,
-                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (file.isOpen()) {
-                file_ = std::move(file);
+            const std::wstring candidate = withLongPathPrefix(folder + name);
+            HANDLE handle = INVALID_HANDLE_VALUE;
+            const DWORD error = placement_.createNew(candidate, handle);
+            if (error == ERROR_SUCCESS && handle != INVALID_HANDLE_VALUE) {
+                file_ = UniqueFile(handle);
                 path_ = candidate;
                 return;
             }
-            const DWORD error = GetLastError();
             if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
                 return;
             }
@@ -159,7 +244,8 @@ public:
     ~PendingFile() {
         static_cast<void>(file_.close());
         if (!path_.empty()) {
-            static_cast<void>(DeleteFileW(withLongPathPrefix(path_).c_str()));
+            static_cast<void>(
+                retryWhileHeld(placement_, [this] { return placement_.remove(path_); }));
         }
     }
 
@@ -170,12 +256,22 @@ public:
         return writeAll(file_.get(), bytes) && FlushFileBuffers(file_.get()) != FALSE;
     }
 
-    [[nodiscard]] bool moveOver(const std::wstring& destination) noexcept {
+    [[nodiscard]] bool placeAt(const Destination& destination) noexcept {
         if (!file_.close()) {
             return false;
         }
-        if (!MoveFileExW(withLongPathPrefix(path_).c_str(), withLongPathPrefix(destination).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (destination.exists && (destination.attributes & kKeptAttributes) != 0) {
+            static_cast<void>(
+                SetFileAttributesW(path_.c_str(), destination.attributes & kKeptAttributes));
+        }
+        const std::wstring target = withLongPathPrefix(destination.path);
+        const DWORD error = retryWhileHeld(placement_, [&] {
+            // Asked on every attempt: a replace that failed half way may have moved the old file
+            // away already.
+            return exists(target) ? placement_.replace(target, path_)
+                                  : placement_.move(path_, target);
+        });
+        if (error != ERROR_SUCCESS) {
             return false;
         }
         path_.clear();
@@ -183,6 +279,7 @@ public:
     }
 
 private:
+    FilePlacement& placement_;
     UniqueFile file_;
     std::wstring path_;
 };
@@ -203,15 +300,80 @@ std::wstring withLongPathPrefix(const std::wstring& path) {
     return path;
 }
 
+unsigned long FilePlacement::createNew(const std::wstring& path, HANDLE& file) noexcept {
+    file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+    return file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+}
+
+unsigned long FilePlacement::replace(const std::wstring& replaced,
+                                     const std::wstring& replacement) noexcept {
+    {
+        // Wine's ReplaceFileW leaves a temporary file of its own behind when another program
+        // holds the replaced file; asking first keeps that from happening.
+        UniqueFile probe(CreateFileW(replaced.c_str(), DELETE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe.isOpen()) {
+            return GetLastError();
+        }
+    }
+    if (ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr,
+                     REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr)) {
+        return ERROR_SUCCESS;
+    }
+    const DWORD error = GetLastError();
+    // Wine's can fail without setting a code.
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+}
+
+unsigned long FilePlacement::move(const std::wstring& from, const std::wstring& to) noexcept {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? ERROR_SUCCESS
+               : GetLastError();
+}
+
+unsigned long FilePlacement::remove(const std::wstring& path) noexcept {
+    return DeleteFileW(path.c_str()) ? ERROR_SUCCESS : GetLastError();
+}
+
+void FilePlacement::pause(unsigned milliseconds) noexcept {
+    Sleep(milliseconds);
+}
+
+FilePlacement& platformFilePlacement() {
+    static FilePlacement placement;
+    return placement;
+}
+
 bool writeFileReplacing(const std::wstring& path, const std::string& bytes) noexcept {
+    return writeFileReplacing(path, bytes, platformFilePlacement());
+}
+
+bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
+                        FilePlacement& placement) noexcept {
     if (path.empty()) {
         return false;
     }
-    PendingFile pending(path);
-    return pending.isOpen() && pending.writeDurably(bytes) && pending.moveOver(path);
+    const Destination destination = examineDestination(path);
+    // Waiting would not change a read-only file.
+    if (isReadOnly(destination)) {
+        return false;
+    }
+    PendingFile pending(destination.path, placement);
+    if (!pending.isOpen()) {
+        return destination.exists && writeInPlace(destination.path, bytes);
+    }
+    return pending.writeDurably(bytes) && pending.placeAt(destination);
 }
 
 void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui) {
+    SaveCaptureScript(owner, scriptText, ui, platformFilePlacement());
+}
+
+void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui,
+                       FilePlacement& placement) {
     // Checked before the dialog, so that nobody confirms replacing a file that is then not written.
     std::string bytes;
     if (toCodePage(scriptText, scriptCodePage(), bytes) != CodePageConversion::Ok) {
@@ -229,7 +391,7 @@ void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui)
         }
         return;
     }
-    if (!writeFileReplacing(request.chosenPath(), bytes)) {
+    if (!writeFileReplacing(request.chosenPath(), bytes, placement)) {
         ui.showMessage(owner, kFailedToCreateMessage);
     }
 }

@@ -1,0 +1,306 @@
+// Putting a written script in place in the folders real users save into: files that a scanner
+// holds for a moment, symbolic and hard links, hidden files, and folders where a file may be
+// changed but not created.
+#include "script/script_file_win.h"
+#include "tests/dialog/fake_script_ui.h"
+#include "tests/support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+using test_files::namesIn;
+using test_files::readFileBytes;
+using test_files::ScratchFolder;
+using test_files::writeFileBytes;
+
+using Names = std::vector<std::wstring>;
+
+const std::string kEarlier = "@echo off\r\nrem the earlier, longer script\r\npause\r\n";
+const std::string kScript = "@echo off\r\nxperf -stop\r\n";
+const std::wstring kScriptText = L"@echo off\r\nxperf -stop\r\n";
+
+// Never shown: the fake message box only records it.
+const HWND kMainDialog = reinterpret_cast<HWND>(std::uintptr_t{0x1010});
+
+// Fails the calls a test names as a scanner's hold would, and keeps the waits instead of sleeping;
+// everything else goes to the platform.
+class ScannerPlacement final : public FilePlacement {
+public:
+    static constexpr int kAlways = -1;
+
+    int placeFailures = 0; // how many replace or move calls fail; kAlways for all
+    DWORD placeError = ERROR_SHARING_VIOLATION;
+    // The first failing replace takes the replaced file away, as a replace that fails half way can.
+    bool failHalfWay = false;
+    int removeFailures = 0;
+    DWORD createNewError = ERROR_SUCCESS;
+
+    int placeCalls = 0;
+    int removeCalls = 0;
+    std::vector<unsigned> pauses;
+
+    unsigned long createNew(const std::wstring& path, HANDLE& file) noexcept override {
+        if (createNewError != ERROR_SUCCESS) {
+            file = INVALID_HANDLE_VALUE;
+            return createNewError;
+        }
+        return FilePlacement::createNew(path, file);
+    }
+    unsigned long replace(const std::wstring& replaced,
+                          const std::wstring& replacement) noexcept override {
+        if (!failingPlace()) {
+            return FilePlacement::replace(replaced, replacement);
+        }
+        if (failHalfWay) {
+            failHalfWay = false;
+            DeleteFileW(replaced.c_str());
+        }
+        return placeError;
+    }
+    unsigned long move(const std::wstring& from, const std::wstring& to) noexcept override {
+        return failingPlace() ? placeError : FilePlacement::move(from, to);
+    }
+    unsigned long remove(const std::wstring& path) noexcept override {
+        ++removeCalls;
+        return consume(removeFailures) ? ERROR_SHARING_VIOLATION : FilePlacement::remove(path);
+    }
+    void pause(unsigned milliseconds) noexcept override { pauses.push_back(milliseconds); }
+
+    [[nodiscard]] unsigned waited() const {
+        return std::accumulate(pauses.begin(), pauses.end(), 0u);
+    }
+
+private:
+    bool failingPlace() {
+        ++placeCalls;
+        return consume(placeFailures);
+    }
+    static bool consume(int& failures) {
+        if (failures == 0) {
+            return false;
+        }
+        if (failures > 0) {
+            --failures;
+        }
+        return true;
+    }
+};
+
+class HeldByAScanner : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder_.exists());
+        ui_.chosenPath = path_;
+    }
+
+    ScratchFolder folder_;
+    const std::wstring path_ = folder_.file(L"capture.cmd");
+    ScannerPlacement placement_;
+    testing::FakeScriptUi ui_;
+};
+
+TEST_F(HeldByAScanner, TwoSharingViolationsThenTheReplaceGoesThrough) {
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    placement_.placeFailures = 2;
+
+    SaveCaptureScript(kMainDialog, kScriptText, ui_, placement_);
+
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(readFileBytes(path_), kScript);
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"}) << "no temporary file left";
+    EXPECT_EQ(placement_.placeCalls, 3);
+    EXPECT_EQ(placement_.pauses, (std::vector<unsigned>{10, 20}));
+}
+
+TEST_F(HeldByAScanner, TwoAccessDenialsThenTheNewFileIsMovedIn) {
+    placement_.placeFailures = 2;
+    placement_.placeError = ERROR_ACCESS_DENIED;
+
+    SaveCaptureScript(kMainDialog, kScriptText, ui_, placement_);
+
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(readFileBytes(path_), kScript);
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"});
+    EXPECT_EQ(placement_.placeCalls, 3);
+}
+
+TEST_F(HeldByAScanner, AReplaceThatFailedHalfWayIsFinishedByAMove) {
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    placement_.placeFailures = 1;
+    placement_.placeError = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+    placement_.failHalfWay = true;
+
+    EXPECT_TRUE(writeFileReplacing(path_, kScript, placement_));
+
+    EXPECT_EQ(readFileBytes(path_), kScript);
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"});
+}
+
+TEST_F(HeldByAScanner, ARealLockLetGoWithinTheWaitLetsTheSaveThrough) {
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    test_files::FileLock lock(path_);
+    ASSERT_TRUE(lock.held());
+    // Let go well inside the two seconds of waiting.
+    std::thread scanner([&lock] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        lock.release();
+    });
+
+    const bool written = writeFileReplacing(path_, kScript);
+    scanner.join();
+
+    EXPECT_TRUE(written);
+    EXPECT_EQ(readFileBytes(path_), kScript);
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"});
+}
+
+TEST_F(HeldByAScanner, HeldThroughoutKeepsTheEarlierFileAndSaysSo) {
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    placement_.placeFailures = ScannerPlacement::kAlways;
+
+    SaveCaptureScript(kMainDialog, kScriptText, ui_, placement_);
+
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, L"Failed to create cmd file.");
+    EXPECT_EQ(ui_.messages[0].owner, kMainDialog);
+    EXPECT_EQ(readFileBytes(path_), kEarlier);
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"}) << "no temporary file left";
+    EXPECT_GE(placement_.waited(), 1800u);
+    EXPECT_LE(placement_.waited(), 2200u);
+}
+
+TEST_F(HeldByAScanner, CleanUpWaitsForTheHoldToEndToo) {
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    placement_.placeFailures = ScannerPlacement::kAlways;
+    placement_.removeFailures = 2;
+
+    EXPECT_FALSE(writeFileReplacing(path_, kScript, placement_));
+
+    EXPECT_EQ(placement_.removeCalls, 3);
+    EXPECT_EQ(readFileBytes(path_), kEarlier);
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"});
+}
+
+TEST_F(HeldByAScanner, OtherFailuresAreNotWaitedFor) {
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    placement_.placeFailures = ScannerPlacement::kAlways;
+    placement_.placeError = ERROR_WRITE_PROTECT;
+    EXPECT_FALSE(writeFileReplacing(path_, kScript, placement_));
+    EXPECT_EQ(placement_.placeCalls, 1);
+    EXPECT_TRUE(placement_.pauses.empty());
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"});
+
+    // A read-only file is given up on before anything is written.
+    ScannerPlacement untouched;
+    ASSERT_TRUE(SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(writeFileReplacing(path_, kScript, untouched));
+    EXPECT_EQ(untouched.placeCalls, 0);
+    EXPECT_TRUE(untouched.pauses.empty());
+    EXPECT_EQ(readFileBytes(path_), kEarlier);
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"});
+}
+
+// A Windows path for a Unix path that the test's environment names (Wine shows / as Z:).
+std::optional<std::wstring> folderFromEnvironment(const wchar_t* variable) {
+    wchar_t value[1024] = {};
+    const DWORD length = GetEnvironmentVariableW(variable, value, 1024);
+    if (length == 0 || length >= 1024) {
+        return std::nullopt;
+    }
+    std::wstring folder = L"Z:" + std::wstring(value, length);
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    return folder;
+}
+
+TEST(SymbolicLink, SavingOntoItWritesTheFileItLeadsTo) {
+    ScratchFolder scratch;
+    std::wstring folder = scratch.path();
+    std::wstring link = scratch.file(L"link.cmd");
+    std::wstring target = scratch.file(L"target.cmd");
+    ASSERT_TRUE(writeFileBytes(target, kEarlier));
+    // Wine 8's CreateSymbolicLinkW reports success and makes nothing; there the link is a Unix one
+    // that ctest made (test_links.sh).
+    constexpr DWORD kUnprivileged = 0x2; // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+    const bool made = CreateSymbolicLinkW(link.c_str(), target.c_str(), kUnprivileged) &&
+                      GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!made) {
+        const auto links = folderFromEnvironment(L"CORVANE_TEST_LINKS");
+        if (!links) {
+            GTEST_SKIP() << "no symbolic link can be made here, and CORVANE_TEST_LINKS is not set";
+        }
+        folder = *links;
+        link = folder + L"\\link.cmd";
+        target = folder + L"\\target.cmd";
+        ASSERT_TRUE(writeFileBytes(target, kEarlier));
+    }
+    ASSERT_EQ(readFileBytes(link), kEarlier) << "not a link to the target";
+
+    ASSERT_TRUE(writeFileReplacing(link, kScript));
+
+    EXPECT_EQ(readFileBytes(target), kScript);
+    // Still a link: what the target holds next shows through it.
+    ASSERT_TRUE(writeFileBytes(target, "third\r\n"));
+    EXPECT_EQ(readFileBytes(link), "third\r\n");
+    EXPECT_EQ(namesIn(folder), (Names{L"link.cmd", L"target.cmd"}));
+}
+
+TEST(HardLinks, TheChosenNameGetsTheScriptWhileOtherNamesKeepTheEarlierText) {
+    ScratchFolder folder;
+    const std::wstring chosen = folder.file(L"chosen.cmd");
+    const std::wstring other = folder.file(L"other.cmd");
+    ASSERT_TRUE(writeFileBytes(chosen, kEarlier));
+    ASSERT_TRUE(CreateHardLinkW(other.c_str(), chosen.c_str(), nullptr));
+
+    ASSERT_TRUE(writeFileReplacing(chosen, kScript));
+
+    EXPECT_EQ(readFileBytes(chosen), kScript);
+    EXPECT_EQ(readFileBytes(other), kEarlier);
+    EXPECT_EQ(namesIn(folder.path()), (Names{L"chosen.cmd", L"other.cmd"}));
+}
+
+TEST(KeptAttributes, AHiddenSystemFileStaysHiddenAndSystem) {
+    ScratchFolder folder;
+    const std::wstring path = folder.file(L"hidden.cmd");
+    constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(writeFileBytes(path, kEarlier));
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), kHiddenSystem));
+    if ((GetFileAttributesW(path.c_str()) & kHiddenSystem) != kHiddenSystem) {
+        GTEST_SKIP() << "this file system keeps no hidden or system attribute";
+    }
+
+    ASSERT_TRUE(writeFileReplacing(path, kScript));
+
+    EXPECT_EQ(readFileBytes(path), kScript);
+    EXPECT_EQ(GetFileAttributesW(path.c_str()) & kHiddenSystem, kHiddenSystem);
+    EXPECT_EQ(namesIn(folder.path()), Names{L"hidden.cmd"});
+}
+
+TEST(InPlaceFallback, AFolderThatRefusesNewFilesHasTheExistingOneRewritten) {
+    ScratchFolder folder;
+    const std::wstring path = folder.file(L"existing.cmd");
+    ASSERT_TRUE(writeFileBytes(path, kEarlier));
+    ScannerPlacement placement;
+    placement.createNewError = ERROR_ACCESS_DENIED;
+
+    ASSERT_TRUE(writeFileReplacing(path, kScript, placement));
+    EXPECT_EQ(readFileBytes(path), kScript) << "the longer earlier text is cut off";
+    EXPECT_EQ(placement.placeCalls, 0);
+
+    // Without a file to change there is nothing to fall back on.
+    EXPECT_FALSE(writeFileReplacing(folder.file(L"new.cmd"), kScript, placement));
+    EXPECT_EQ(namesIn(folder.path()), Names{L"existing.cmd"});
+}
+
+} // namespace
+} // namespace corvane
