@@ -199,8 +199,10 @@ Destination examineDestination(const std::wstring& chosen) {
     return destination;
 }
 
-[[nodiscard]] bool isReadOnly(const Destination& destination) noexcept {
-    return destination.exists && (destination.attributes & FILE_ATTRIBUTE_READONLY) != 0;
+// A read-only file or a folder: waiting would not change either.
+[[nodiscard]] bool cannotBeReplaced(const Destination& destination) noexcept {
+    constexpr DWORD kNotReplaceable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
+    return destination.exists && (destination.attributes & kNotReplaceable) != 0;
 }
 
 // For a folder that lets its user change a file but not create one. Truncating keeps the file's
@@ -357,8 +359,7 @@ bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
         return false;
     }
     const Destination destination = examineDestination(path);
-    // Waiting would not change a read-only file.
-    if (isReadOnly(destination)) {
+    if (cannotBeReplaced(destination)) {
         return false;
     }
     PendingFile pending(destination.path, placement);

@@ -101,7 +101,7 @@ TEST_F(OkCommandEncoding, WritesNonAsciiProviderPathAndProcessInTheConsoleCodePa
 TEST_F(OkCommandEncoding, RefusesAProviderTheCodePageCannotHoldWithoutASaveDialog) {
     // E2 82 AC is U+20AC, the euro sign, which 437 and 850 lack; UTF-8 holds it.
     if (GetOEMCP() != 437 && GetOEMCP() != 850) {
-        GTEST_SKIP() << "the euro sign is representable in OEM code page " << GetOEMCP();
+        GTEST_SKIP() << "spelled out for OEM code pages 437 and 850 only, not " << GetOEMCP();
     }
     ASSERT_TRUE(openWithProviders("provider acme-\xE2\x82\xAC\n"));
     session.select(IDC_PROVIDERS, L"acme-\u20AC");

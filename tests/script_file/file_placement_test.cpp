@@ -302,5 +302,21 @@ TEST(InPlaceFallback, AFolderThatRefusesNewFilesHasTheExistingOneRewritten) {
     EXPECT_EQ(namesIn(folder.path()), Names{L"existing.cmd"});
 }
 
+TEST(InPlaceFallback, AVolumeWithNoRoomForAnotherFileHasItsFileRewritten) {
+    std::string whyNot;
+    const auto volume = test_files::testVolume(L"noroom", whyNot);
+    if (!volume) {
+        GTEST_SKIP() << whyNot;
+    }
+    const std::wstring path = *volume + L"\\earlier.cmd";
+    ASSERT_TRUE(writeFileBytes(path, kEarlier));
+
+    ASSERT_TRUE(writeFileReplacing(path, kScript));
+    EXPECT_EQ(readFileBytes(path), kScript);
+
+    EXPECT_FALSE(writeFileReplacing(*volume + L"\\new.cmd", kScript));
+    EXPECT_EQ(namesIn(*volume), Names{L"earlier.cmd"});
+}
+
 } // namespace
 } // namespace corvane

@@ -3,6 +3,8 @@
 # The small file systems that the file-output tests write to, under DIR:
 #   full/      64 KiB; a test fills it so that a script no longer fits
 #   readonly/  mounted read-only, holding earlier.cmd
+#   noroom/    holding earlier.cmd and no room for another file (no inode left), like a folder
+#              where the user may change a file but not create one
 # DIR/mounted marks that both are there. Mounting needs root; without it nothing is mounted and
 # the tests that need the volumes skip. As root a failed mount fails, and so do those tests.
 set -eu
@@ -11,7 +13,7 @@ action=$1
 root=$2
 
 unmount_all() {
-    for volume in "$root/full" "$root/readonly"; do
+    for volume in "$root/full" "$root/readonly" "$root/noroom"; do
         if mountpoint -q "$volume" 2>/dev/null; then
             umount "$volume"
         fi
@@ -26,13 +28,17 @@ mount)
         exit 0
     fi
     unmount_all
-    mkdir -p "$root/full" "$root/readonly"
+    mkdir -p "$root/full" "$root/readonly" "$root/noroom"
     mount -t tmpfs -o size=64k,mode=0777 tmpfs "$root/full"
     mount -t tmpfs -o size=64k,mode=0777 tmpfs "$root/readonly"
     printf 'earlier\r\n' >"$root/readonly/earlier.cmd"
     mount -o remount,ro "$root/readonly"
+    # Two inodes: the root folder and earlier.cmd.
+    mount -t tmpfs -o size=64k,nr_inodes=2,mode=0777 tmpfs "$root/noroom"
+    printf 'earlier\r\n' >"$root/noroom/earlier.cmd"
+    chmod 0666 "$root/noroom/earlier.cmd"
     touch "$root/mounted"
-    echo "mounted $root/full (64 KiB) and $root/readonly (read-only)"
+    echo "mounted $root/full (64 KiB), $root/readonly (read-only) and $root/noroom (no inode left)"
     ;;
 unmount)
     unmount_all
