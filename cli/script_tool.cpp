@@ -3,6 +3,7 @@
 #include "cli/utf8.h"
 #include "script/capture_script.h"
 #include "script/script_file_name.h"
+#include "script/script_messages.h"
 #include "settings/catalogues.h"
 
 #include <algorithm>
@@ -39,9 +40,6 @@ constexpr wchar_t kUsage[] =
     L"  --list NAME      print the names a list key accepts; providers only on Windows\n"
     L"\n"
     L"Exit status: 0 written, 1 bad profile or arguments, 2 the file could not be written.\n";
-
-constexpr wchar_t kUnrepresentable[] =
-    L"The script contains characters that the command prompt's code page cannot represent.";
 
 constexpr const wchar_t* kListNames[] = {L"kernel", L"stackwalk", L"file-modes", L"providers"};
 
@@ -227,8 +225,8 @@ int encodeScript(const std::wstring& script, const CommandLine& line, ScriptTool
     case Encoding::Ok:
         return kExitDone;
     case Encoding::Unrepresentable:
-        return reporter.fail(kExitBadInput, std::wstring(kUnrepresentable) + L" (code page " +
-                                                std::to_wstring(codePage) + L")");
+        return reporter.fail(kExitBadInput, std::wstring(kUnrepresentableScriptMessage) +
+                                                L" (code page " + std::to_wstring(codePage) + L")");
     case Encoding::UnknownCodePage:
         break;
     }

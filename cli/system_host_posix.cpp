@@ -106,11 +106,11 @@ unsigned SystemScriptToolHost::scriptCodePage() {
 Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePage,
                                       std::string& bytes) {
     switch (utf8ToCodePage(toUtf8(text), codePage, bytes)) {
-    case CodePageConversion::Ok:
+    case IconvConversion::Ok:
         return Encoding::Ok;
-    case CodePageConversion::Unrepresentable:
+    case IconvConversion::Unrepresentable:
         return Encoding::Unrepresentable;
-    case CodePageConversion::UnknownCodePage:
+    case IconvConversion::UnknownCodePage:
         break;
     }
     return Encoding::UnknownCodePage;

@@ -125,12 +125,12 @@ std::string iconvNameOfCodePage(unsigned codePage) {
     return codePage == kUtf8CodePage ? std::string("UTF-8") : "CP" + std::to_string(codePage);
 }
 
-CodePageConversion utf8ToCodePage(const std::string& utf8, unsigned codePage, std::string& bytes) {
+IconvConversion utf8ToCodePage(const std::string& utf8, unsigned codePage, std::string& bytes) {
     bytes.clear();
     // Without //TRANSLIT or //IGNORE, iconv stops with EILSEQ at a character it cannot hold.
     const IconvHandle converter(iconvNameOfCodePage(codePage).c_str(), "UTF-8");
     if (!converter.isOpen()) {
-        return CodePageConversion::UnknownCodePage;
+        return IconvConversion::UnknownCodePage;
     }
     std::vector<char> input(utf8.begin(), utf8.end());
     // No code page needs more than four bytes for a character that takes at least one in UTF-8.
@@ -141,11 +141,11 @@ CodePageConversion utf8ToCodePage(const std::string& utf8, unsigned codePage, st
     std::size_t outLeft = output.size();
     if (iconv(converter.get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) ||
         iconv(converter.get(), nullptr, nullptr, &out, &outLeft) == static_cast<std::size_t>(-1)) {
-        return CodePageConversion::Unrepresentable;
+        return IconvConversion::Unrepresentable;
     }
     output.resize(output.size() - outLeft);
     bytes = std::move(output);
-    return CodePageConversion::Ok;
+    return IconvConversion::Ok;
 }
 
 bool writeFileReplacing(const std::string& path, const std::string& bytes, int& error) noexcept {

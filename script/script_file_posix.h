@@ -6,15 +6,15 @@
 
 namespace corvane {
 
-enum class CodePageConversion { Ok, Unrepresentable, UnknownCodePage };
+enum class IconvConversion { Ok, Unrepresentable, UnknownCodePage };
 
 // The iconv name of a Windows code page: "UTF-8" for 65001, otherwise "CP" and the number.
 [[nodiscard]] std::string iconvNameOfCodePage(unsigned codePage);
 
 // UTF-8 text into the code page, exactly or not at all: no transliteration, no replacement
 // characters; `bytes` is empty unless the result is Ok.
-[[nodiscard]] CodePageConversion utf8ToCodePage(const std::string& utf8, unsigned codePage,
-                                                std::string& bytes);
+[[nodiscard]] IconvConversion utf8ToCodePage(const std::string& utf8, unsigned codePage,
+                                             std::string& bytes);
 
 // Writes a new file in the destination's folder, syncs it to disk and only then renames it over
 // `path`. On failure the temporary file is gone, whatever was at `path` is untouched and `error`

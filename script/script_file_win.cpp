@@ -2,6 +2,7 @@
 
 #include "script/script_encoding_win.h"
 #include "script/script_file_name.h"
+#include "script/script_messages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,8 +16,6 @@ namespace corvane {
 namespace {
 
 constexpr wchar_t kFailedToCreateMessage[] = L"Failed to create cmd file.";
-constexpr wchar_t kUnrepresentableMessage[] =
-    L"The script contains characters that the command prompt's code page cannot represent.";
 
 // Description and pattern pairs, each text NUL-ended; the literal's own NUL ends the list.
 constexpr wchar_t kScriptFilter[] = L"Windows Command Script\0*.cmd\0All Files\0*.*\0";
@@ -378,7 +377,7 @@ void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui,
     // Checked before the dialog, so that nobody confirms replacing a file that is then not written.
     std::string bytes;
     if (toCodePage(scriptText, scriptCodePage(), bytes) != CodePageConversion::Ok) {
-        ui.showMessage(owner, kUnrepresentableMessage);
+        ui.showMessage(owner, kUnrepresentableScriptMessage);
         return;
     }
 

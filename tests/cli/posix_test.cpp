@@ -42,14 +42,14 @@ TEST(CodePageConversion, ExactBytesOrARefusal) {
     for (const Case& entry : cases) {
         SCOPED_TRACE(entry.codePage);
         std::string bytes;
-        ASSERT_EQ(utf8ToCodePage(entry.utf8, entry.codePage, bytes), CodePageConversion::Ok);
+        ASSERT_EQ(utf8ToCodePage(entry.utf8, entry.codePage, bytes), IconvConversion::Ok);
         EXPECT_EQ(bytes, entry.bytes);
     }
     std::string bytes = "left over";
-    EXPECT_EQ(utf8ToCodePage("\xE2\x82\xAC", 437, bytes), CodePageConversion::Unrepresentable);
+    EXPECT_EQ(utf8ToCodePage("\xE2\x82\xAC", 437, bytes), IconvConversion::Unrepresentable);
     EXPECT_EQ(bytes, "");
-    EXPECT_EQ(utf8ToCodePage("a\xE6\x97\xA5", 1252, bytes), CodePageConversion::Unrepresentable);
-    EXPECT_EQ(utf8ToCodePage("a", 1, bytes), CodePageConversion::UnknownCodePage);
+    EXPECT_EQ(utf8ToCodePage("a\xE6\x97\xA5", 1252, bytes), IconvConversion::Unrepresentable);
+    EXPECT_EQ(utf8ToCodePage("a", 1, bytes), IconvConversion::UnknownCodePage);
 }
 
 // A new empty folder, removed with what it holds at the end.
