@@ -93,14 +93,15 @@ bool writeAll(int descriptor, const std::string& bytes, int& error) noexcept {
 
 // Creates `pathPattern` (ending in XXXXXX, which it fills in) with every byte on disk, or
 // removes it again.
-bool writeTemporary(std::string& pathPattern, const std::string& bytes, int& error) noexcept {
+bool writeTemporary(std::string& pathPattern, const std::string& bytes, mode_t mode,
+                    int& error) noexcept {
     UniqueDescriptor file(mkstemp(pathPattern.data()));
     if (!file.isOpen()) {
         error = errno;
         return false;
     }
     bool written = true;
-    if (fchmod(file.get(), newFileMode()) != 0) {
+    if (fchmod(file.get(), mode) != 0) {
         error = errno;
         written = false;
     }
@@ -154,17 +155,30 @@ bool writeFileReplacing(const std::string& path, const std::string& bytes, int& 
         error = ENOENT;
         return false;
     }
-    std::string temporary = folderOf(path) + "/.corvane-XXXXXX";
-    if (!writeTemporary(temporary, bytes, error)) {
+    // A link keeps pointing where it did: the file it names is the one replaced.
+    std::string destination = path;
+    struct stat status {};
+    if (lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) {
+        if (char* resolved = realpath(path.c_str(), nullptr)) {
+            destination = resolved;
+            std::free(resolved);
+        }
+    }
+    // A file that is replaced keeps its permissions.
+    const mode_t mode =
+        stat(destination.c_str(), &status) == 0 ? (status.st_mode & 0777) : newFileMode();
+
+    std::string temporary = folderOf(destination) + "/.corvane-XXXXXX";
+    if (!writeTemporary(temporary, bytes, mode, error)) {
         return false;
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (std::rename(temporary.c_str(), destination.c_str()) != 0) {
         error = errno;
         static_cast<void>(unlink(temporary.c_str()));
         return false;
     }
     // The rename itself reaches the disk with the folder; a failure here loses nothing written.
-    UniqueDescriptor folder(open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY));
+    UniqueDescriptor folder(open(folderOf(destination).c_str(), O_RDONLY | O_DIRECTORY));
     if (folder.isOpen()) {
         static_cast<void>(fsync(folder.get()));
     }

@@ -17,8 +17,9 @@ enum class IconvConversion { Ok, Unrepresentable, UnknownCodePage };
                                              std::string& bytes);
 
 // Writes a new file in the destination's folder, syncs it to disk and only then renames it over
-// `path`. On failure the temporary file is gone, whatever was at `path` is untouched and `error`
-// holds the errno of the step that failed.
+// `path`. A file that is replaced keeps its permissions; a symbolic link at `path` stays, and the
+// file it names is replaced. On failure the temporary file is gone, whatever was at `path` is
+// untouched and `error` holds the errno of the step that failed.
 [[nodiscard]] bool writeFileReplacing(const std::string& path, const std::string& bytes,
                                       int& error) noexcept;
 

@@ -121,6 +121,17 @@ TEST(ReplacingWrite, ReplacesWholeLeavesNoTemporaryFileAndKeepsTheOldOnFailure) 
     rmdir(folder.file("d").c_str());
     EXPECT_EQ(folder.names(), std::vector<std::string>{"s.cmd"});
 
+    // The permissions of a replaced file stay; a link stays a link and its target is replaced.
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("s.cmd", folder.file("link.cmd").c_str()), 0);
+    ASSERT_TRUE(writeFileReplacing(folder.file("link.cmd"), "through the link", error));
+    EXPECT_EQ(readAll(path), "through the link");
+    ASSERT_EQ(lstat(folder.file("link.cmd").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640U);
+    std::remove(folder.file("link.cmd").c_str());
+
     EXPECT_FALSE(writeFileReplacing(folder.file("missing/s.cmd"), "x", error));
     EXPECT_EQ(error, ENOENT);
 }
