@@ -1,0 +1,73 @@
+// The yardstick for corvane.exe's start-up: the least a program can do to show the same main
+// dialog template with the same lists filled the same way (catalogues, file modes and the
+// registered providers, added one by one before the window is shown). No module, no message
+// filters, no settings; closing ends it.
+#include "providers/provider_enumeration.h"
+#include "res/resource.h"
+#include "settings/catalogues.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <utility>
+
+namespace {
+
+template <typename Catalogue>
+void addAll(HWND dialog, int controlId, UINT addMessage, const Catalogue& names) {
+    const HWND control = GetDlgItem(dialog, controlId);
+    for (const wchar_t* name : names) {
+        SendMessageW(control, addMessage, 0, reinterpret_cast<LPARAM>(name));
+    }
+}
+
+void fillLists(HWND dialog) {
+    addAll(dialog, IDC_KERNEL_FLAGS, LB_ADDSTRING, corvane::KernelFlagCatalogue);
+    addAll(dialog, IDC_STACKWALK, LB_ADDSTRING, corvane::StackwalkCatalogue);
+    addAll(dialog, IDC_FILE_MODE, CB_ADDSTRING, corvane::FileModeCatalogue);
+    SendDlgItemMessageW(dialog, IDC_FILE_MODE, CB_SETCURSEL, 0, 0);
+    corvane::ProviderBuffer buffer;
+    if (corvane::enumerateProviders(buffer) == 0) {
+        corvane::fillProviderList(GetDlgItem(dialog, IDC_PROVIDERS), std::move(buffer));
+    }
+}
+
+INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        fillLists(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL) {
+            DestroyWindow(dialog);
+        }
+        return TRUE;
+    case WM_CLOSE:
+        DestroyWindow(dialog);
+        return TRUE;
+    case WM_DESTROY:
+        PostQuitMessage(2);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    const HWND dialog =
+        CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAINDLG), nullptr, dialogProcedure, 0);
+    if (dialog == nullptr) {
+        return 0;
+    }
+    ShowWindow(dialog, showCommand);
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
