@@ -42,6 +42,7 @@ HEAP_PROCESS, HEAP_SESSION, HEAP_PATH = 1016, 1017, 1018
 SAVE_NAME_EDIT = 1148
 MESSAGE_TEXT = 65535
 MESSAGE_ICON = 1088
+SAVE_FOLDER_MEMORY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\ComDlg32\LastVisitedMRU"
 
 
 class Timeout(AssertionError):
@@ -318,7 +319,7 @@ class Screen:
 class Corvane:
     """One run of corvane.exe on the suite's screen."""
 
-    def __init__(self, screen, folder, providers=None, builtin_tdh=False):
+    def __init__(self, screen, folder, providers=None, builtin_tdh=False, forget_save_folder=False):
         self.screen = screen
         self.folder = Path(folder)
         self.provider_script = self.folder / "providers.txt"
@@ -327,6 +328,11 @@ class Corvane:
         env = wine_environment(screen.display, "tdh=b" if builtin_tdh else "tdh=n,b")
         env["CORVANE_TDH_FIXTURE_SCRIPT"] = windows_path(self.provider_script)
         self.log = open(self.folder / "corvane.log", "wb")
+        if forget_save_folder:
+            # Wine's save dialog reopens the folder it last saved to for this program.
+            subprocess.run(["wine", "reg", "delete", SAVE_FOLDER_MEMORY, "/f"], env=env,
+                           stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
+                           timeout=60)
         # The working folder is where the save dialog opens when it has nothing to remember.
         self.process = subprocess.Popen(["wine", str(PROGRAM)], env=env, cwd=self.folder,
                                         stdin=subprocess.DEVNULL, stdout=self.log,
