@@ -1,0 +1,147 @@
+"""What OK refuses and how, and Wine's save dialog around the file: the default extension, the
+overwrite prompt's Yes and No, and Cancel."""
+
+from harness import (BUFFER_SIZE, CANCEL, HEAP, HEAP_PROCESS, KERNEL_FLAGS, KERNEL_PATH,
+                     MAX_FILE, MESSAGE_ICON, MESSAGE_TEXT, OK, SAVE_NAME_EDIT, STACKWALK, USER_PATH,
+                     windows_path, wait_until)
+
+
+def set_text(app, field, text):
+    """Click into the field, select everything in it and type over it."""
+    app.click(field)
+    app.wait_for_focus(field)
+    app.keys("End", "shift+Home", "BackSpace")
+    if text:
+        app.type(text)
+    app.wait_for(f"{text!r} in {field}", lambda look: look.main.control(field).text == text)
+
+
+def expect_message(app, text):
+    """A message box of ours: owned by the main dialog, empty caption, the text, OK only and no
+    icon. Closes it with Enter and returns the look after that."""
+    look = app.wait_for_message_box()
+    box = look.message_box()
+    assert box.owner == look.main.hwnd
+    assert not look.main.enabled
+    assert box.text == ""
+    assert box.control(MESSAGE_TEXT).text == text
+    assert not box.control(MESSAGE_ICON).hasIcon
+    assert [w.text for w in box.descendants() if w.data["class"] == "Button" and w.visible] == ["OK"]
+    assert look.dialog("Save As") is None
+    app.keys("Return")
+    return app.wait_without_dialogs()
+
+
+def test_bad_values_are_refused_one_at_a_time_with_the_focus_on_the_field(corvane):
+    app = corvane()
+    app.wait_for_focus(OK)
+    app.click_item(KERNEL_FLAGS, "PROC_THREAD")
+
+    # Each case: what is typed, where the focus must land; the field is repaired afterwards.
+    cases = [
+        (BUFFER_SIZE, "3", BUFFER_SIZE, "64"),
+        (BUFFER_SIZE, "1025", BUFFER_SIZE, "1024"),
+        (MAX_FILE, "", MAX_FILE, "0"),
+    ]
+    for field, bad, focus, repaired in cases:
+        set_text(app, field, bad)
+        app.click(OK)
+        expect_message(app, "Please input valid data.")
+        app.wait_for_focus(focus)
+        assert app.control(field).text == bad  # neither changed nor replaced
+        set_text(app, field, repaired)
+
+    # Two empty paths: the first in the checking order is named, once.
+    set_text(app, USER_PATH, "")
+    set_text(app, KERNEL_PATH, "")
+    app.click(OK)
+    expect_message(app, "Please input valid data.")
+    app.wait_for_focus(KERNEL_PATH)
+    set_text(app, KERNEL_PATH, " ")  # one blank is a value
+    set_text(app, USER_PATH, "\\u.etl")
+
+    # The heap target is required even while Heap is clear and its field disabled. The platform
+    # refuses the focus to a disabled control, so it stays where it was and only the message tells.
+    app.click(HEAP)
+    app.wait_for("the heap fields enabled", lambda look: look.main.control(HEAP_PROCESS).enabled)
+    set_text(app, HEAP_PROCESS, "")
+    app.click(HEAP)
+    app.wait_for("Heap clear", lambda look: look.main.control(HEAP).check == 0)
+    app.keys("Return")  # the focus is on the Heap box, so Enter goes to the default button
+    expect_message(app, "Please input valid data.")
+    app.wait_for_focus(HEAP)
+    assert list(app.folder.glob("*.cmd")) == []
+
+
+def test_nothing_to_trace_is_refused_before_any_save_dialog(corvane):
+    app = corvane(providers=["Some-Provider"])
+    app.wait_for_focus(OK)
+    # Stack walks without a kernel flag or group trace nothing.
+    app.click_item(STACKWALK, "CSwitch")
+    app.wait_for("CSwitch selected", lambda look: look.main.control(STACKWALK).selected != [])
+    app.click(OK)
+    look = expect_message(app, "Please input parameters.")
+    assert look.main.visible and app.process.poll() is None
+    app.click(CANCEL)
+    assert app.wait_exit() == 2
+
+
+def open_save_dialog(app):
+    app.click(OK)
+    look = app.wait_for_dialog("Save As")
+    app.wait_for("the name field focused", lambda look: look.focus_id() == SAVE_NAME_EDIT)
+    return look.dialog("Save As")
+
+
+def save_as(app, path_typed):
+    """Types a name into the open save dialog and presses Enter."""
+    app.type(windows_path(path_typed))
+    app.keys("Return")
+
+
+def answer_overwrite(app, save_dialog, button_id):
+    look = app.wait_for("the overwrite prompt", lambda look: look.dialog("Error") is not None)
+    prompt = look.dialog("Error")
+    assert prompt.owner == save_dialog.hwnd
+    assert "already exists" in prompt.control(MESSAGE_TEXT).text
+    app.click_at(*prompt.control(button_id).center())
+    app.wait_for("the prompt gone", lambda look: look.dialog("Error") is None)
+
+
+def test_save_dialog_extension_overwrite_yes_and_no_and_cancel(corvane):
+    app = corvane()
+    app.wait_for_focus(OK)
+    app.click_item(KERNEL_FLAGS, "LOADER")
+    app.wait_for("LOADER selected", lambda look: look.main.control(KERNEL_FLAGS).selected == [1])
+
+    # A name without extension gets ".cmd"; this file is the reference for the two below.
+    open_save_dialog(app)
+    save_as(app, app.folder / "fresh")
+    wait_until("fresh.cmd", (app.folder / "fresh.cmd").exists)
+    app.wait_without_dialogs()
+    expected = (app.folder / "fresh.cmd").read_bytes()
+    assert expected.startswith(b"@echo off\r\n") and expected.endswith(b'.etl"\r\n')
+
+    # Yes replaces a longer file completely: nothing of the old tail is left.
+    longer = app.folder / "longer.cmd"
+    longer.write_bytes(b"x" * 50000)
+    dialog = open_save_dialog(app)
+    save_as(app, app.folder / "longer")
+    answer_overwrite(app, dialog, 6)
+    app.wait_without_dialogs()
+    assert longer.read_bytes() == expected
+
+    # No keeps the file and returns to the save dialog; Cancel there writes nothing either.
+    kept = app.folder / "kept.cmd"
+    kept.write_bytes(b"old content\r\n" * 1000)
+    dialog = open_save_dialog(app)
+    save_as(app, app.folder / "kept")
+    answer_overwrite(app, dialog, 7)
+    look = app.wait_for_dialog("Save As")
+    assert look.dialog("Save As").hwnd == dialog.hwnd
+    app.keys("Escape")
+    look = app.wait_without_dialogs()
+    assert look.message_box() is None
+    assert kept.read_bytes() == b"old content\r\n" * 1000
+    assert sorted(p.name for p in app.folder.glob("*.cmd")) == ["fresh.cmd", "kept.cmd",
+                                                                  "longer.cmd"]
