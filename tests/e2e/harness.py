@@ -6,6 +6,7 @@ own wineserver, which belongs to this suite alone).
 """
 
 import contextlib
+import fcntl
 import json
 import os
 import re
@@ -29,6 +30,7 @@ ARTEFACTS = WORK / "failures"
 DISPLAYS = os.environ.get("CORVANE_E2E_DISPLAYS", "140-179")
 
 DEFAULT_WAIT = 15.0
+START_WAIT = 60.0
 MAIN_CAPTION = re.compile(r"^Corvane - ")
 
 # Control ids of the main dialog.
@@ -67,10 +69,10 @@ def windows_path(path):
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
-def wine_environment(display, overrides=""):
+def wine_environment(display, overrides="", prefix=PREFIX):
     env = dict(os.environ)
     env.update(
-        WINEPREFIX=str(PREFIX),
+        WINEPREFIX=str(prefix),
         WINEDEBUG="-all",
         WINEDLLOVERRIDES="mscoree,mshtml=" + (";" + overrides if overrides else ""),
         DISPLAY=display,
@@ -209,16 +211,22 @@ class Look:
 class Screen:
     """A private Xvfb, the prefix's server and the inspector serving looks."""
 
-    def __init__(self):
+    def __init__(self, prefix=PREFIX, desktop=None, tdh_double=True):
+        """desktop: "WIDTHxHEIGHT" runs every program of the prefix (so the inspector sees what
+        corvane.exe shows) in a Wine virtual desktop of that size at the screen's top left, where
+        Wine draws the window frame and caption itself. Give such a prefix to nothing else."""
+        self.prefix = Path(prefix)
+        self.desktop = desktop
+        self.tdh_double = tdh_double
         self.display = None
         self.xvfb = None
         self.inspector = None
         self.serve_dir = None
 
     def start(self):
-        WORK.mkdir(parents=True, exist_ok=True)
+        self.prefix.parent.mkdir(parents=True, exist_ok=True)
         self._start_xvfb()
-        self.env = wine_environment(self.display)
+        self.env = wine_environment(self.display, prefix=self.prefix)
         self._prepare_prefix()
         self._start_inspector()
         return self
@@ -248,10 +256,9 @@ class Screen:
     def _prepare_prefix(self):
         # Create the prefix once (about 20 s), then keep its server up for the whole suite with
         # closed standard handles, so no Wine program holds a pipe of ours open.
-        with open(str(PREFIX) + ".lock", "w") as lock:
-            import fcntl
+        with open(str(self.prefix) + ".lock", "w") as lock:
             fcntl.flock(lock, fcntl.LOCK_EX)
-            if not (PREFIX / "system.reg").exists():
+            if not (self.prefix / "system.reg").exists():
                 subprocess.run(["wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
@@ -260,21 +267,31 @@ class Screen:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
         # The test Tdh.dll where the program looks for the system's; WINEDLLOVERRIDES picks it
         # (tdh=n,b) or Wine's builtin (tdh=b) per start.
-        shutil.copyfile(TDH_DOUBLE, PREFIX / "drive_c" / "windows" / "syswow64" / "tdh.dll")
+        if self.tdh_double:
+            shutil.copyfile(TDH_DOUBLE, self.prefix / "drive_c" / "windows" / "syswow64" / "tdh.dll")
+        if self.desktop:
+            for key, name, value in (
+                    (r"HKCU\Software\Wine\Explorer", "Desktop", "Corvane"),
+                    (r"HKCU\Software\Wine\Explorer\Desktops", "Corvane", self.desktop)):
+                subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", value, "/f"],
+                               env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, timeout=60, check=True)
 
     def _start_inspector(self):
-        self.serve_dir = Path(tempfile.mkdtemp(prefix="inspector-", dir=WORK))
+        self.serve_dir = Path(tempfile.mkdtemp(prefix="inspector-", dir=self.prefix.parent))
+        self.inspector_log = open(self.prefix.parent / "inspector.log", "ab")
         self.inspector = subprocess.Popen(
             ["wine", str(INSPECTOR), "corvane.exe", "--serve", windows_path(self.serve_dir)],
-            env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
+            env=self.env, stdin=subprocess.DEVNULL, stdout=self.inspector_log,
+            stderr=subprocess.STDOUT)
         self.look()  # the first answer also proves it runs
 
-    def look(self, timeout=DEFAULT_WAIT):
-        """One look at every window; the program's windows in full."""
+    def look(self, timeout=DEFAULT_WAIT, brief=False):
+        """One look at every window; the program's windows in full, but when brief without the
+        texts of list entries (the fast look for waits on focus and dialogs)."""
         output = self.serve_dir / f"look-{time.monotonic_ns()}.json"
         request = self.serve_dir / "request.part"
-        request.write_text(windows_path(output), encoding="utf-8")
+        request.write_text(windows_path(output) + ("\nbrief" if brief else ""), encoding="utf-8")
         request.rename(self.serve_dir / "request")
 
         def answered():
@@ -312,6 +329,7 @@ class Screen:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
         if self.serve_dir is not None:
             shutil.rmtree(self.serve_dir, ignore_errors=True)
+            self.inspector_log.close()
         if self.xvfb is not None:
             _end(self.xvfb)
 
@@ -325,7 +343,8 @@ class Corvane:
         self.provider_script = self.folder / "providers.txt"
         self.provider_script.write_text("".join(f"provider {name}\n" for name in providers or []),
                                         encoding="utf-8")
-        env = wine_environment(screen.display, "tdh=b" if builtin_tdh else "tdh=n,b")
+        double = screen.tdh_double and not builtin_tdh
+        env = wine_environment(screen.display, "tdh=n,b" if double else "tdh=b", screen.prefix)
         env["CORVANE_TDH_FIXTURE_SCRIPT"] = windows_path(self.provider_script)
         self.log = open(self.folder / "corvane.log", "wb")
         if forget_save_folder:
@@ -337,19 +356,20 @@ class Corvane:
         self.process = subprocess.Popen(["wine", str(PROGRAM)], env=env, cwd=self.folder,
                                         stdin=subprocess.DEVNULL, stdout=self.log,
                                         stderr=subprocess.STDOUT)
+        # A first start in a new prefix or virtual desktop takes longest.
         self.main = self.wait_for("the main dialog", lambda look: look.main is not None and
-                                  look.main.visible and look.main).main
+                                  look.main.visible and look.main, timeout=START_WAIT).main
 
     # Observing
-    def look(self):
+    def look(self, brief=False):
         if self.process.poll() is not None:
             raise AssertionError(f"corvane.exe ended with code {self.process.returncode}")
-        return self.screen.look()
+        return self.screen.look(brief=brief)
 
-    def wait_for(self, what, condition, timeout=DEFAULT_WAIT):
+    def wait_for(self, what, condition, timeout=DEFAULT_WAIT, brief=False):
         """Waits until condition(look) is true; returns that look."""
         def probe():
-            look = self.look()
+            look = self.look(brief)
             return look if condition(look) else None
         return wait_until(what, probe, timeout=timeout)
 
@@ -361,26 +381,27 @@ class Corvane:
                              lambda look: look.focus_id() == control_id
                              and look.top_of(look.focus_hwnd) is not None
                              and look.top_of(look.focus_hwnd).hwnd == look.main.hwnd,
-                             timeout=timeout)
+                             timeout=timeout, brief=True)
 
     def wait_for_message_box(self):
-        return self.wait_for("a message box", lambda look: look.message_box() is not None)
+        return self.wait_for("a message box", lambda look: look.message_box() is not None,
+                             brief=True)
 
     def wait_for_dialog(self, caption):
-        return self.wait_for(f"the dialog {caption!r}", lambda look: look.dialog(caption) is not None)
+        return self.wait_for(f"the dialog {caption!r}", lambda look: look.dialog(caption) is not None,
+                             brief=True)
 
     def wait_without_dialogs(self):
         """Until only the main dialog is open and has the keyboard again."""
         return self.wait_for("the main dialog alone and active", lambda look: look.main.enabled
                              and len(look.visible_top("#32770")) == 1
-                             and look.active_hwnd == look.main.hwnd)
+                             and look.active_hwnd == look.main.hwnd, brief=True)
 
     # Acting
     def point_into(self, window=None):
         """No window manager: keys go to the window under the pointer. Wine's X window covers
         only the client area (it draws no frame), so point there."""
-        window = window or self.look().main
-        left, top, _, _ = window.clientRect
+        left, top, _, _ = (window or self.main).clientRect
         self.screen.xdotool("mousemove", left + 4, top + 4)
 
     def keys(self, *names):

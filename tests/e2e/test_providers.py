@@ -6,7 +6,8 @@ from harness import (KERNEL_FLAGS, LOG_STACK, OK, PROVIDERS, RESET, SAVE_NAME_ED
 
 def test_sorted_with_duplicates_log_stack_and_late_providers_only_after_reset(corvane):
     app = corvane(providers=["zeta-Provider", "Alpha", "beta", "Alpha", "Gamma"])
-    look = app.wait_for_focus(OK)
+    app.wait_for_focus(OK)
+    look = app.look()
     # Sorted ignoring case, the duplicate kept.
     assert look.main.control(PROVIDERS).items == ["Alpha", "Alpha", "beta", "Gamma", "zeta-Provider"]
 
@@ -16,7 +17,8 @@ def test_sorted_with_duplicates_log_stack_and_late_providers_only_after_reset(co
     app.wait_for("two providers and Log Stack", lambda look: look.main.control(LOG_STACK).check
                  == 1 and len(look.main.control(PROVIDERS).selected) == 2)
     app.click(OK)
-    app.wait_for("the name field focused", lambda look: look.focus_id() == SAVE_NAME_EDIT)
+    app.wait_for("the name field focused", lambda look: look.focus_id() == SAVE_NAME_EDIT,
+                 brief=True)
     app.type(windows_path(app.folder / "providers"))
     app.keys("Return")
     saved = app.folder / "providers.cmd"
@@ -49,7 +51,8 @@ def test_sorted_with_duplicates_log_stack_and_late_providers_only_after_reset(co
 
 def test_wine_builtin_library_gives_an_empty_list_and_no_crash(corvane):
     app = corvane(providers=["Not-Used"], builtin_tdh=True)
-    look = app.wait_for_focus(OK)
+    app.wait_for_focus(OK)
+    look = app.look()
     assert look.main.control(PROVIDERS).items == []
     app.click(RESET)  # enumerates again
     app.click_item(KERNEL_FLAGS, "LOADER")

@@ -89,7 +89,8 @@ def test_nothing_to_trace_is_refused_before_any_save_dialog(corvane):
 def open_save_dialog(app):
     app.click(OK)
     look = app.wait_for_dialog("Save As")
-    app.wait_for("the name field focused", lambda look: look.focus_id() == SAVE_NAME_EDIT)
+    app.wait_for("the name field focused", lambda look: look.focus_id() == SAVE_NAME_EDIT,
+                 brief=True)
     return look.dialog("Save As")
 
 

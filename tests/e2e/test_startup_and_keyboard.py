@@ -16,7 +16,8 @@ TAB_ORDER = [OK, CANCEL, ABOUT, KERNEL_FLAGS, STACKWALK, FILE_MODE, MAX_FILE, BU
 
 def test_opens_with_the_defaults_and_the_focus_on_ok(corvane):
     app = corvane(providers=["Beta-Provider", "Alpha-Provider"])
-    look = app.wait_for_focus(OK)
+    app.wait_for_focus(OK)
+    look = app.look()
     main = look.main
     texts = {control_id: main.control(control_id).text for control_id in
              (MAX_FILE, BUFFER_SIZE, MAX_BUFFERS, MIN_BUFFERS, KERNEL_PATH, USER_PATH, SESSION,

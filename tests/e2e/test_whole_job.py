@@ -26,7 +26,8 @@ def move_caret(app, list_id, text):
     if steps:
         app.keys("--repeat", str(abs(steps)), "Down" if steps > 0 else "Up")
     app.wait_for(f"the caret on {text}",
-                  lambda look: look.main.control(list_id).caret == listbox.items.index(text))
+                 lambda look: look.main.control(list_id).caret == listbox.items.index(text),
+                 brief=True)
 
 
 def test_whole_job_by_keyboard_alone(corvane):
@@ -72,7 +73,8 @@ def test_whole_job_by_keyboard_alone(corvane):
     app.keys("Return")
     look = app.wait_for_dialog("Save As")
     assert look.dialog("Save As").owner == look.main.hwnd
-    app.wait_for("the name field focused", lambda look: look.focus_id() == SAVE_NAME_EDIT)
+    app.wait_for("the name field focused", lambda look: look.focus_id() == SAVE_NAME_EDIT,
+                 brief=True)
     target = app.folder / "keyboard job"
     app.type(windows_path(target))
     app.keys("Return")

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <set>
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr UINT kAnswerTimeoutMs = 2000;
+constexpr std::size_t kSpareUnits = 1024;
 
 class UniqueHandle {
 public:
@@ -133,14 +135,22 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
+// Without itemTexts only the count: a look at a focus or a message box need not read the
+// 190 entries of the two kernel lists.
 void writeListItems(JsonWriter& json, HWND window, UINT countMessage, UINT lengthMessage,
-                    UINT textMessage) {
+                    UINT textMessage, bool itemTexts) {
     const LRESULT count = ask(window, countMessage);
+    json.key("itemCount");
+    json.number(count);
+    if (!itemTexts) {
+        return;
+    }
     json.key("items");
     json.open('[');
     for (LRESULT index = 0; index < count; ++index) {
+        // Room to spare: the entry may change between the two questions (a Reset refills).
         const LRESULT length = ask(window, lengthMessage, static_cast<WPARAM>(index));
-        std::wstring item(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, L'\0');
+        std::wstring item((length > 0 ? static_cast<std::size_t>(length) : 0) + kSpareUnits, L'\0');
         const LRESULT copied = ask(window, textMessage, static_cast<WPARAM>(index),
                                    reinterpret_cast<LPARAM>(&item[0]));
         item.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
@@ -149,8 +159,8 @@ void writeListItems(JsonWriter& json, HWND window, UINT countMessage, UINT lengt
     json.close(']');
 }
 
-void writeListBox(JsonWriter& json, HWND window, LONG style) {
-    writeListItems(json, window, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+void writeListBox(JsonWriter& json, HWND window, LONG style, bool itemTexts) {
+    writeListItems(json, window, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, itemTexts);
     json.key("selected");
     json.open('[');
     if ((style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) != 0) {
@@ -180,11 +190,12 @@ void writeListBox(JsonWriter& json, HWND window, LONG style) {
     json.number(ask(window, LB_GETITEMHEIGHT));
 }
 
-void writeControlState(JsonWriter& json, HWND window, const std::wstring& kind, LONG style) {
+void writeControlState(JsonWriter& json, HWND window, const std::wstring& kind, LONG style,
+                       bool itemTexts) {
     if (kind == L"ListBox" || kind == L"ComboLBox") {
-        writeListBox(json, window, style);
+        writeListBox(json, window, style, itemTexts);
     } else if (kind == L"ComboBox") {
-        writeListItems(json, window, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+        writeListItems(json, window, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT, itemTexts);
         json.key("current");
         json.number(ask(window, CB_GETCURSEL));
         json.key("dropped");
@@ -213,7 +224,7 @@ void writeControlState(JsonWriter& json, HWND window, const std::wstring& kind, 
     }
 }
 
-void writeWindow(JsonWriter& json, HWND window, bool withChildren) {
+void writeWindow(JsonWriter& json, HWND window, bool withChildren, bool itemTexts) {
     const std::wstring kind = className(window);
     const LONG style = GetWindowLongW(window, GWL_STYLE);
     json.open('{');
@@ -243,12 +254,12 @@ void writeWindow(JsonWriter& json, HWND window, bool withChildren) {
     json.key("clientRect");
     json.rect(client);
     if (withChildren) {
-        writeControlState(json, window, kind, style);
+        writeControlState(json, window, kind, style, itemTexts);
         json.key("children");
         json.open('[');
         for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
              child = GetWindow(child, GW_HWNDNEXT)) {
-            writeWindow(json, child, true);
+            writeWindow(json, child, true, itemTexts);
         }
         json.close(']');
     }
@@ -290,7 +301,7 @@ BOOL CALLBACK collectTopLevel(HWND window, LPARAM list) {
     return TRUE;
 }
 
-std::string inspect(const wchar_t* imageName) {
+std::string inspect(const wchar_t* imageName, bool itemTexts) {
     const std::set<DWORD> watched = processesNamed(imageName);
     std::vector<HWND> topLevel;
     EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&topLevel));
@@ -322,7 +333,7 @@ std::string inspect(const wchar_t* imageName) {
         json.key("owner");
         json.number(static_cast<long long>(reinterpret_cast<INT_PTR>(GetWindow(window, GW_OWNER))));
         json.key("window");
-        writeWindow(json, window, ours);
+        writeWindow(json, window, ours, itemTexts);
         json.close('}');
     }
     json.close(']');
@@ -367,8 +378,9 @@ bool writeDocument(const std::wstring& path, const std::string& document) {
     return MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
-// The request file holds the output path in UTF-8; it is taken (deleted) before the look.
-bool takeRequest(const std::wstring& requestPath, std::wstring& outputPath) {
+// The request file holds the output path in UTF-8, then optionally a line "brief" (no list
+// texts); it is taken (deleted) before the look.
+bool takeRequest(const std::wstring& requestPath, std::wstring& outputPath, bool& itemTexts) {
     std::string bytes;
     {
         const UniqueHandle file(CreateFileW(requestPath.c_str(), GENERIC_READ | DELETE, 0, nullptr,
@@ -382,7 +394,10 @@ bool takeRequest(const std::wstring& requestPath, std::wstring& outputPath) {
             bytes.append(chunk, read);
         }
     }
-    while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r')) {
+    const std::size_t lineEnd = bytes.find('\n');
+    itemTexts = lineEnd == std::string::npos || bytes.compare(lineEnd + 1, 5, "brief") != 0;
+    bytes.resize(std::min(lineEnd, bytes.size()));
+    while (!bytes.empty() && bytes.back() == '\r') {
         bytes.pop_back();
     }
     const int units =
@@ -404,9 +419,13 @@ int serve(const wchar_t* imageName, const std::wstring& folder) {
             return 0;
         }
         std::wstring outputPath;
-        if (takeRequest(requestPath, outputPath)) {
-            if (!writeDocument(outputPath, inspect(imageName))) {
-                return 1;
+        bool itemTexts = true;
+        if (takeRequest(requestPath, outputPath, itemTexts)) {
+            // A look that cannot be written is reported and left out; the asker's wait ends it.
+            if (!writeDocument(outputPath, inspect(imageName, itemTexts))) {
+                std::fprintf(stderr, "cannot write %ls: error %lu\n", outputPath.c_str(),
+                             GetLastError());
+                std::fflush(stderr);
             }
             continue;
         }
@@ -425,5 +444,5 @@ int wmain(int argc, wchar_t** argv) {
                    stderr);
         return 2;
     }
-    return writeDocument(argv[2], inspect(argv[1])) ? 0 : 1;
+    return writeDocument(argv[2], inspect(argv[1], true)) ? 0 : 1;
 }
