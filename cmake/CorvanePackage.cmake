@@ -9,9 +9,12 @@
 
 set(CORVANE_PACKAGE_FILES_LIST "${PROJECT_BINARY_DIR}/package-files.txt")
 set_property(GLOBAL PROPERTY corvane_package_files "")
+# Builds just what the zip holds (the package target builds everything, tests included).
+add_custom_target(corvane_release_programs)
 
 function(corvane_package_program target)
     install(TARGETS ${target} RUNTIME DESTINATION . COMPONENT release)
+    add_dependencies(corvane_release_programs ${target})
     set_property(GLOBAL APPEND PROPERTY corvane_package_files "$<TARGET_FILE_NAME:${target}>")
 endfunction()
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Windows release twice, from two clean copies of the working tree in folders of
-# different names and depths, and fails unless both give a byte-identical corvane.exe and zip.
-# With a build folder as argument (the test command passes build/win32, packaged just before),
-# that build's release must give the same bytes as well.
+# Builds the Windows release from clean copies of the working tree, in folders of different names
+# and depths, and fails unless they give a byte-identical corvane.exe and zip.
+#   check-reproducible.sh             two clean copies, compared with each other
+#   check-reproducible.sh BUILD_DIR   one clean copy, compared with the release that BUILD_DIR
+#                                     has just packaged (the test command passes build/win32)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 compare_with=${1:-}
@@ -13,7 +14,10 @@ export SOURCE_DATE_EPOCH
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/corvane-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-trees=("$work/one/corvane" "$work/second-copy/of/the/sources")
+trees=("$work/one/corvane")
+if [ -z "$compare_with" ]; then
+    trees+=("$work/second-copy/of/the/sources")
+fi
 
 # The files git knows or would add, as they are now (uncommitted changes included).
 copy_tree() {
@@ -36,30 +40,29 @@ hashes() {
     echo "$(basename "$zip") $(sha256sum "$zip" | cut -d' ' -f1)"
 }
 
-results=()
+builds=()
 for tree in "${trees[@]}"; do
     mkdir -p "$tree"
     copy_tree "$tree"
     (
         cd "$tree"
         cmake --preset win32 -DCORVANE_WERROR=ON -DBUILD_TESTING=OFF >/dev/null
-        cmake --build --preset win32 --target package >/dev/null
+        # What the package target does, without building the rest first.
+        cmake --build --preset win32 --target corvane_release_programs >/dev/null
+        cd build/win32 && cpack --config CPackConfig.cmake >/dev/null
     )
-    results+=("$(hashes "$tree/build/win32")")
-    echo "$tree:"
-    echo "${results[-1]}" | sed 's/^/    /'
+    builds+=("$tree/build/win32")
 done
+if [ -n "$compare_with" ]; then
+    builds+=("$compare_with")
+fi
 
-if [ "${results[0]}" != "${results[1]}" ]; then
+for build in "${builds[@]}"; do
+    echo "$build:"
+    hashes "$build" | sed 's/^/    /'
+done
+if [ "$(hashes "${builds[0]}")" != "$(hashes "${builds[1]}")" ]; then
     echo "the two release builds differ" >&2
     exit 1
-fi
-if [ -n "$compare_with" ]; then
-    if [ "$(hashes "$compare_with")" != "${results[0]}" ]; then
-        echo "$compare_with differs from the clean release builds:" >&2
-        hashes "$compare_with" >&2
-        exit 1
-    fi
-    echo "$compare_with gives the same bytes"
 fi
 echo "reproducible: both builds give the same corvane.exe and zip"
