@@ -67,7 +67,8 @@ def set_text(app, field, text):
     app.wait_for_focus(field)
     app.keys("End", "shift+Home", "BackSpace")
     app.type(text)
-    app.wait_for(f"{text!r} typed", lambda look: look.main.control(field).text == text)
+    app.wait_for(f"{text!r} typed", lambda look: look.main.control(field).text == text,
+                 brief=True)
 
 
 def docs():

@@ -373,8 +373,8 @@ class Corvane:
             return look if condition(look) else None
         return wait_until(what, probe, timeout=timeout)
 
-    def control(self, control_id):
-        return self.look().main.control(control_id)
+    def control(self, control_id, brief=False):
+        return self.look(brief).main.control(control_id)
 
     def wait_for_focus(self, control_id, timeout=DEFAULT_WAIT):
         return self.wait_for(f"the focus on {control_id}",
@@ -416,7 +416,7 @@ class Corvane:
         self.screen.xdotool("mousemove", x, y, "click", "1")
 
     def click(self, control_id):
-        self.click_at(*self.control(control_id).center())
+        self.click_at(*self.control(control_id, brief=True).center())
 
     def click_item(self, list_id, text):
         listbox = self.control(list_id)

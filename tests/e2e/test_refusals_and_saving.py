@@ -13,7 +13,8 @@ def set_text(app, field, text):
     app.keys("End", "shift+Home", "BackSpace")
     if text:
         app.type(text)
-    app.wait_for(f"{text!r} in {field}", lambda look: look.main.control(field).text == text)
+    app.wait_for(f"{text!r} in {field}", lambda look: look.main.control(field).text == text,
+                 brief=True)
 
 
 def expect_message(app, text):
