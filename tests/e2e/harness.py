@@ -310,6 +310,8 @@ class Screen:
         if window is not None:
             left, top, right, bottom = window.rect
             command += ["-crop", f"{right - left}x{bottom - top}+{left}+{top}", "+repage"]
+        # No time stamps in the file: the same window gives the same bytes.
+        command += ["-define", "png:exclude-chunk=date,time"]
         subprocess.run(command + [str(path)], timeout=30, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
