@@ -45,9 +45,10 @@ FilePlacement& platformFilePlacement();
 // Writes to a new file beside the destination, flushes it and only then puts it in the
 // destination's place; on failure the temporary file is gone and whatever was at `path` is
 // untouched. A symbolic link at `path` has its target replaced; an existing file keeps its
-// attributes and access rights. Calls that another program's open handle makes fail are retried
-// for about two seconds. Where no new file can be made beside an existing destination, the
-// destination itself is truncated and written.
+// attributes and access rights. A file with several hard links is replaced under the chosen name
+// only: its other names keep the earlier text. Calls that another program's open handle makes fail
+// are retried for about two seconds. Where no new file can be made beside an existing destination,
+// the destination itself is truncated and written.
 [[nodiscard]] bool writeFileReplacing(const std::wstring& path, const std::string& bytes) noexcept;
 [[nodiscard]] bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
                                       FilePlacement& placement) noexcept;
