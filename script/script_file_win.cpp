@@ -325,7 +325,7 @@ unsigned long FilePlacement::replace(const std::wstring& replaced,
         return ERROR_SUCCESS;
     }
     const DWORD error = GetLastError();
-    // Wine's can fail without setting a code.
+    // A failure must never read as success, whatever the last-error value says.
     return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
 }
 
