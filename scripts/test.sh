@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both presets with warnings as errors and runs every test:
 # the host core tests, the same again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# bounded fuzzing runs of the provider buffer reader and the script assembly, the Windows build's
-# tests under Wine on a virtual screen, the end-to-end suite that drives the built corvane.exe
-# through X input, the release package's checks, a Clang build for Windows and a configure run
-# without the test libraries.
+# bounded fuzzing runs of the provider buffer reader, the script assembly and the profile reader,
+# the Windows build's tests under Wine on a virtual screen, the end-to-end suite that drives the
+# built corvane.exe through X input, the release package's checks, a Clang build for Windows and
+# a configure run without the test libraries.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/display.sh
@@ -24,7 +24,7 @@ cmake --preset host-sanitize -DCORVANE_WERROR=ON >/dev/null
 cmake --build --preset host-sanitize
 ctest --preset host-sanitize
 
-echo "== fuzzing the provider buffer reader and the script assembly (Clang, libFuzzer)"
+echo "== fuzzing the provider buffer reader, the script assembly and the profile reader (Clang, libFuzzer)"
 cmake --preset fuzz -DCORVANE_WERROR=ON >/dev/null
 cmake --build --preset fuzz
 ctest --preset fuzz
