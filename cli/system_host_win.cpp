@@ -11,7 +11,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <utility>
+#include <cstdint>
+#include <iterator>
 
 namespace corvane {
 namespace {
