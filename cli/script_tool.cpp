@@ -1,6 +1,7 @@
 #include "cli/script_tool.h"
 
 #include "cli/utf8.h"
+#include "corvane_version.h"
 #include "script/capture_script.h"
 #include "script/script_file_name.h"
 #include "script/script_messages.h"
@@ -12,10 +13,6 @@
 #include <iterator>
 #include <optional>
 #include <utility>
-
-#ifndef CORVANE_VERSION
-#error "CORVANE_VERSION comes from the project version in CMake"
-#endif
 
 namespace corvane {
 namespace {
@@ -306,7 +303,7 @@ int runScriptTool(const std::vector<std::wstring>& arguments, ScriptToolHost& ho
     }
 
     if (line.help || line.version) {
-        const std::string version = CORVANE_VERSION;
+        const std::string version = CORVANE_VERSION_TEXT;
         const std::wstring text =
             line.help ? std::wstring(kUsage) : std::wstring(version.begin(), version.end()) + L"\n";
         return host.writeOutputText(text) ? kExitDone : kExitNotWritten;

@@ -26,6 +26,7 @@ function(corvane_package_text source name)
 endfunction()
 
 corvane_package_program(corvane)
+corvane_package_program(corvane-script)
 corvane_package_text("${PROJECT_SOURCE_DIR}/LICENSE" LICENSE.txt)
 corvane_package_text("${PROJECT_SOURCE_DIR}/packaging/README.txt" README.txt)
 
