@@ -25,6 +25,10 @@ read -r expected_hash listed_name <"$zip.sha256"
 [ "$listed_name" = "$zip_name" ] || fail "$zip.sha256 names '$listed_name'"
 [ "$(sha256sum "$zip" | cut -d' ' -f1)" = "$expected_hash" ] || fail "$zip does not match $zip.sha256"
 
+# The build's list may grow by more programs; these three are always in it.
+for required in corvane.exe LICENSE.txt README.txt; do
+    grep -qx "$required" "$build_dir/package-files.txt" || fail "package-files.txt lacks $required"
+done
 expected=$(sort "$build_dir/package-files.txt")
 actual=$(python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip" | sort)
 if [ "$actual" != "$expected" ]; then
