@@ -89,11 +89,17 @@ def test_alt_a_opens_about_over_the_dialog_and_escape_closes_only_it(corvane):
     assert app.process.poll() is None
 
 
-@pytest.mark.parametrize("how", ["Escape", "alt+F4", "Cancel clicked", "Cancel by Space"])
+@pytest.mark.parametrize("how", ["Escape", "alt+F4", "Cancel clicked", "Cancel by Space",
+                                 "system menu Close"])
 def test_every_way_of_closing_exits_with_2(corvane, how):
     app = corvane()
     app.wait_for_focus(OK)
-    if how == "Cancel clicked":
+    if how == "system menu Close":
+        app.keys("alt+space")
+        app.wait_for("the system menu", lambda look: any(
+            w.data["class"] == "#32768" for w in look.visible_top()), brief=True)
+        app.keys("c")
+    elif how == "Cancel clicked":
         app.click(CANCEL)
     elif how == "Cancel by Space":
         app.keys("Tab")
