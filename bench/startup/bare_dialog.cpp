@@ -1,12 +1,18 @@
 // The yardstick for corvane.exe's start-up: the least a program can do to show the same main
 // dialog template with the same lists filled the same way (catalogues, file modes and the
 // registered providers, added one by one before the window is shown). No module, no message
-// filters, no settings; closing ends it.
+// filters, no settings; closing ends it. Built a second time with CORVANE_BARE_WITH_COM, it also
+// prepares the thread as corvane.exe does (COM apartment, common-control classes), which shows how
+// much of the difference that preparation is.
 #include "providers/provider_enumeration.h"
 #include "res/resource.h"
 #include "settings/catalogues.h"
 
 #include <windows.h>
+#ifdef CORVANE_BARE_WITH_COM
+#include <commctrl.h>
+#include <objbase.h>
+#endif
 
 #include <cstddef>
 #include <utility>
@@ -56,6 +62,13 @@ INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+#ifdef CORVANE_BARE_WITH_COM
+    static_cast<void>(CoInitialize(nullptr));
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_BAR_CLASSES;
+    static_cast<void>(InitCommonControlsEx(&controls));
+#endif
     const HWND dialog =
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAINDLG), nullptr, dialogProcedure, 0);
     if (dialog == nullptr) {
@@ -69,5 +82,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             DispatchMessageW(&message);
         }
     }
+#ifdef CORVANE_BARE_WITH_COM
+    CoUninitialize();
+#endif
     return static_cast<int>(message.wParam);
 }
