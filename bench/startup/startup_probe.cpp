@@ -4,6 +4,7 @@
 // The two programs alternate which goes first in a pair; one untimed run of each warms the
 // caches first.
 #include "res/resource.h"
+#include "tests/support/console_tool.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -17,25 +18,11 @@
 
 namespace {
 
+using corvane::testing::CommandLineArguments;
+using corvane::testing::OwnedHandle;
+
 constexpr DWORD kStartLimitMs = 120000;
 constexpr DWORD kExitLimitMs = 30000;
-
-// Owns a handle that CloseHandle releases; null means none.
-class Handle {
-public:
-    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (handle_ != nullptr) {
-            CloseHandle(handle_);
-        }
-    }
-    [[nodiscard]] HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 double now() {
     static const double ticksPerMs = [] {
@@ -84,8 +71,8 @@ Run timeStart(const std::wstring& program) {
         std::fprintf(stderr, "cannot start %ls (error %lu)\n", program.c_str(), GetLastError());
         return run;
     }
-    const Handle processHandle(process.hProcess);
-    const Handle threadHandle(process.hThread);
+    const OwnedHandle processHandle(process.hProcess);
+    const OwnedHandle threadHandle(process.hThread);
 
     Search search{process.dwProcessId, nullptr};
     // Waiting on the process doubles as the pause between looks and notices an early end.
@@ -121,29 +108,10 @@ double median(std::vector<double> values) {
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-// Owns the argument vector that CommandLineToArgvW allocates.
-class Arguments {
-public:
-    Arguments() : vector_(CommandLineToArgvW(GetCommandLineW(), &count_)) {}
-    Arguments(const Arguments&) = delete;
-    Arguments& operator=(const Arguments&) = delete;
-    ~Arguments() {
-        if (vector_ != nullptr) {
-            LocalFree(vector_);
-        }
-    }
-    [[nodiscard]] int count() const { return vector_ == nullptr ? 0 : count_; }
-    [[nodiscard]] const wchar_t* operator[](int index) const { return vector_[index]; }
-
-private:
-    int count_ = 0;
-    wchar_t** vector_;
-};
-
 } // namespace
 
 int main() {
-    const Arguments arguments;
+    const CommandLineArguments arguments;
     if (arguments.count() != 4) {
         std::fprintf(stderr, "usage: corvane_startup_probe PAIRS PROGRAM BASELINE\n");
         return 2;

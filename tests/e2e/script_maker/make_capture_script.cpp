@@ -6,6 +6,8 @@
 #include "script/capture_script.h"
 #include "script/script_file_win.h"
 #include "settings/trace_settings.h"
+#include "tests/dialog/fake_script_ui.h"
+#include "tests/support/console_tool.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -21,50 +23,8 @@
 namespace {
 
 using corvane::TraceSettings;
-
-// Owns a handle that CloseHandle releases; INVALID_HANDLE_VALUE means none.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (isOpen()) {
-            CloseHandle(handle_);
-        }
-    }
-    [[nodiscard]] bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-    [[nodiscard]] HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-// Answers the save dialog with a fixed path and keeps the messages instead of showing them.
-class ConsoleScriptUi final : public corvane::ScriptUi {
-public:
-    explicit ConsoleScriptUi(std::wstring path) : path_(std::move(path)) {}
-
-    std::vector<std::wstring> messages;
-
-    void showMessage(HWND, const wchar_t* text) override { messages.emplace_back(text); }
-
-    bool getSaveFileName(OPENFILENAMEW& request) override {
-        if (path_.size() >= request.nMaxFile) {
-            return false;
-        }
-        path_.copy(request.lpstrFile, path_.size());
-        request.lpstrFile[path_.size()] = L'\0';
-        return true;
-    }
-
-    unsigned long commDlgExtendedError() override { return 0; }
-    corvane::LocalTime localTime() override { return {2024, 1, 5, 9, 30, 0}; }
-    HWND activeWindow() override { return nullptr; }
-
-private:
-    std::wstring path_;
-};
+using corvane::testing::CommandLineArguments;
+using corvane::testing::OwnedHandle;
 
 struct TextField {
     const wchar_t* name;
@@ -111,8 +71,8 @@ constexpr ListField kListFields[] = {
 };
 
 [[nodiscard]] bool readUtf8File(const wchar_t* path, std::wstring& text) {
-    const FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    const OwnedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.isOpen()) {
         return false;
     }
@@ -203,29 +163,10 @@ void printUtf8(const std::wstring& text) {
     std::fprintf(stderr, "%s\n", bytes.c_str());
 }
 
-// Owns the argument vector that CommandLineToArgvW allocates.
-class Arguments {
-public:
-    Arguments() : vector_(CommandLineToArgvW(GetCommandLineW(), &count_)) {}
-    Arguments(const Arguments&) = delete;
-    Arguments& operator=(const Arguments&) = delete;
-    ~Arguments() {
-        if (vector_ != nullptr) {
-            LocalFree(vector_);
-        }
-    }
-    [[nodiscard]] int count() const { return vector_ == nullptr ? 0 : count_; }
-    [[nodiscard]] const wchar_t* operator[](int index) const { return vector_[index]; }
-
-private:
-    int count_ = 0;
-    wchar_t** vector_;
-};
-
 } // namespace
 
 int main() {
-    const Arguments arguments;
+    const CommandLineArguments arguments;
     if (arguments.count() != 3) {
         std::fprintf(stderr, "usage: make_capture_script SETTINGS_FILE OUTPUT_PATH\n");
         return 3;
@@ -249,10 +190,12 @@ int main() {
         std::fprintf(stderr, "nothing selected\n");
         return 2;
     }
-    ConsoleScriptUi ui(arguments[2]);
+    // The save dialog is answered with the output path; messages are kept, not shown.
+    corvane::testing::FakeScriptUi ui;
+    ui.chosenPath = arguments[2];
     corvane::SaveCaptureScript(nullptr, *script, ui);
-    for (const std::wstring& message : ui.messages) {
-        printUtf8(message);
+    for (const auto& message : ui.messages) {
+        printUtf8(message.text);
     }
     return ui.messages.empty() ? 0 : 1;
 }

@@ -2,49 +2,19 @@
 // log file named by CORVANE_STANDIN_LOG, one JSON object a line, and succeeds. Every UTF-16 unit
 // outside printable ASCII is written as \uXXXX, so the log is ASCII and keeps even lone
 // surrogates exactly as the program received them.
+#include "tests/support/console_tool.h"
+
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
 
 namespace {
 
+using corvane::testing::CommandLineArguments;
+using corvane::testing::OwnedHandle;
+
 constexpr wchar_t kLogVariable[] = L"CORVANE_STANDIN_LOG";
-
-// Owns a LocalAlloc'ed block, as CommandLineToArgvW returns.
-class LocalBlock {
-public:
-    explicit LocalBlock(void* block) : block_(block) {}
-    LocalBlock(const LocalBlock&) = delete;
-    LocalBlock& operator=(const LocalBlock&) = delete;
-    ~LocalBlock() {
-        if (block_ != nullptr) {
-            LocalFree(block_);
-        }
-    }
-
-private:
-    void* block_;
-};
-
-// Owns a file handle.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (isOpen()) {
-            CloseHandle(handle_);
-        }
-    }
-    [[nodiscard]] bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-    [[nodiscard]] HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 void appendJsonString(std::string& out, const wchar_t* text) {
     out.push_back('"');
@@ -86,10 +56,8 @@ int main() {
     }
 
     const wchar_t* const commandLine = GetCommandLineW();
-    int argumentCount = 0;
-    wchar_t** const arguments = CommandLineToArgvW(commandLine, &argumentCount);
-    const LocalBlock ownedArguments(arguments);
-    if (arguments == nullptr) {
+    const CommandLineArguments arguments;
+    if (arguments.count() == 0) {
         return 4;
     }
 
@@ -98,7 +66,7 @@ int main() {
     record += ",\"line\":";
     appendJsonString(record, commandLine);
     record += ",\"argv\":[";
-    for (int index = 0; index < argumentCount; ++index) {
+    for (int index = 0; index < arguments.count(); ++index) {
         if (index > 0) {
             record.push_back(',');
         }
@@ -107,8 +75,8 @@ int main() {
     record += "]}\n";
 
     // Appending: every call of one script run lands in the same log, in call order.
-    const FileHandle log(CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const OwnedHandle log(CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!log.isOpen()) {
         return 5;
     }
