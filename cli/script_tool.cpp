@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace corvane {
@@ -102,26 +103,24 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
     static const std::vector<std::wstring_view> kOptions = {
         L"-o",         L"--stdout", L"--set",  L"--code-page", L"--force",
         L"--template", L"--list",   L"--help", L"--version"};
+    // The options that take no value, each setting one switch of the command line.
+    static const struct {
+        std::wstring_view name;
+        bool CommandLine::*flag;
+    } kSwitches[] = {
+        {L"--help", &CommandLine::help},
+        {L"-h", &CommandLine::help},
+        {L"--version", &CommandLine::version},
+        {L"--template", &CommandLine::printTemplate},
+        {L"--stdout", &CommandLine::toStandardOutput},
+        {L"--force", &CommandLine::force},
+    };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
-        if (argument == L"--help" || argument == L"-h") {
-            line.help = true;
-            continue;
-        }
-        if (argument == L"--version") {
-            line.version = true;
-            continue;
-        }
-        if (argument == L"--template") {
-            line.printTemplate = true;
-            continue;
-        }
-        if (argument == L"--stdout") {
-            line.toStandardOutput = true;
-            continue;
-        }
-        if (argument == L"--force") {
-            line.force = true;
+        const auto isSwitch = [&](const auto& entry) { return entry.name == argument; };
+        const auto found = std::find_if(std::begin(kSwitches), std::end(kSwitches), isSwitch);
+        if (found != std::end(kSwitches)) {
+            line.*(found->flag) = true;
             continue;
         }
         const bool takesValue = argument == L"--list" || argument == L"-o" ||
