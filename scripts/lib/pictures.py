@@ -15,10 +15,9 @@ REPO = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
 
 import harness  # noqa: E402
-from harness import (ETL_OUT, HEAP, HEAP_PROCESS, KERNEL_FLAGS, LOG_STACK, OK, PROVIDERS,  # noqa: E402
-                     SAVE_NAME_EDIT, STACKWALK, windows_path, wait_until)
+from harness import (DESKTOP, ETL_OUT, HEAP, HEAP_PROCESS, KERNEL_FLAGS, LOG_STACK, OK,  # noqa: E402
+                     PROVIDERS, SAVE_NAME_EDIT, STACKWALK, windows_path, wait_until)
 
-DESKTOP = "1000x520"
 DOCS = REPO / "docs"
 README = REPO / "README.md"
 SCRIPT_START = "<!-- example script: scripts/screenshots.sh writes this block -->"
@@ -44,22 +43,11 @@ def picture(screen, app, path):
 
 def run(picture_path):
     """Returns the program's exit code after one picture and Escape."""
-    screen = harness.Screen(prefix=harness.BUILD / "run" / "wineprefix", desktop=DESKTOP,
-                            tdh_double=False)
-    screen.start()
-    folder = harness.BUILD / "run" / "work"
-    folder.mkdir(parents=True, exist_ok=True)
-    app = None
-    try:
-        app = harness.Corvane(screen, folder)
+    with harness.framed_corvane(harness.BUILD / "run") as (screen, app):
         app.wait_for_focus(OK)
         picture(screen, app, picture_path)
         app.keys("Escape")
         return app.wait_exit(timeout=15)
-    finally:
-        if app is not None:
-            app.close()
-        screen.stop()
 
 
 def set_text(app, field, text):

@@ -49,13 +49,25 @@ def corvane(request, screen, tmp_path):
 
     yield start
 
-    failed = any(getattr(request.node, "report_" + phase, None) is not None
-                 and getattr(request.node, "report_" + phase).failed
-                 for phase in ("setup", "call"))
-    if failed:
+    if _failed(request.node):
         _leave_evidence(request.node.name, screen)
     for run in runs:
         run.close()
+
+
+@pytest.fixture
+def framed_corvane(request):
+    """corvane.exe alone in a Wine virtual desktop on a screen and prefix of its own, where Wine
+    draws the frame and caption that the suite's bare screen lacks."""
+    with harness.framed_corvane(harness.WORK / "framed") as (screen, app):
+        yield app
+        if _failed(request.node):
+            _leave_evidence(request.node.name, screen)
+
+
+def _failed(node):
+    return any(getattr(node, "report_" + phase, None) is not None
+               and getattr(node, "report_" + phase).failed for phase in ("setup", "call"))
 
 
 def _leave_evidence(test_name, screen):

@@ -31,6 +31,8 @@ DISPLAYS = os.environ.get("CORVANE_E2E_DISPLAYS", "140-179")
 
 DEFAULT_WAIT = 15.0
 START_WAIT = 60.0
+# A Wine virtual desktop that holds the dialog with its frame, at the screen's top left.
+DESKTOP = "1000x520"
 MAIN_CAPTION = re.compile(r"^Corvane - ")
 
 # Control ids of the main dialog.
@@ -138,6 +140,17 @@ class Window:
         left, top, right, bottom = self.rect
         return (left + right) // 2, (top + bottom) // 2
 
+    def close_box(self):
+        """Centre of the caption's close button, for a top-level window without a menu whose
+        frame Wine draws: the caption band lies between the frame and the client area, and the
+        button is its square at the right end."""
+        left, top, right, _ = self.rect
+        client_left, client_top, _, _ = self.clientRect
+        frame = client_left - left
+        caption = client_top - top - frame
+        assert frame >= 0 and caption > 0, f"{self!r} shows no caption"
+        return right - frame - caption // 2, top + frame + caption // 2
+
     def item_point(self, index):
         """Screen point of a visible list entry."""
         left, top, right, _ = self.clientRect
@@ -219,6 +232,7 @@ class Screen:
         self.desktop = desktop
         self.tdh_double = tdh_double
         self.display = None
+        self.env = None
         self.xvfb = None
         self.inspector = None
         self.serve_dir = None
@@ -320,6 +334,7 @@ class Screen:
                        check=True, timeout=30, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
     def stop(self):
+        """Ends what start started, also after a start that failed half-way."""
         if self.inspector is not None:
             (self.serve_dir / "stop").write_text("")
             try:
@@ -327,8 +342,9 @@ class Screen:
             except subprocess.TimeoutExpired:
                 _end(self.inspector)
         # The prefix is ours alone: end its server and whatever still runs in it.
-        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        if self.env is not None:
+            subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
         if self.serve_dir is not None:
             shutil.rmtree(self.serve_dir, ignore_errors=True)
             self.inspector_log.close()
@@ -434,3 +450,22 @@ class Corvane:
     def close(self):
         _end(self.process)
         self.log.close()
+
+
+@contextlib.contextmanager
+def framed_corvane(place):
+    """One corvane.exe (Wine's own Tdh.dll) in a virtual desktop of a screen and prefix of its
+    own under place, so that Wine draws its frame and caption. Yields (screen, app); ends
+    both, by their ids, however the block ends."""
+    screen = Screen(prefix=Path(place) / "wineprefix", desktop=DESKTOP, tdh_double=False)
+    app = None
+    try:
+        screen.start()
+        folder = Path(place) / "work"
+        folder.mkdir(parents=True, exist_ok=True)
+        app = Corvane(screen, folder)
+        yield screen, app
+    finally:
+        if app is not None:
+            app.close()
+        screen.stop()

@@ -108,3 +108,10 @@ def test_every_way_of_closing_exits_with_2(corvane, how):
     else:
         app.keys(how)
     assert app.wait_exit() == 2
+
+
+def test_the_close_box_exits_with_2(framed_corvane):
+    app = framed_corvane
+    look = app.wait_for_focus(OK)
+    app.click_at(*look.main.close_box())
+    assert app.wait_exit() == 2
