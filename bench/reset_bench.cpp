@@ -3,6 +3,7 @@
 // them. Run under Wine with the fixture as the system's tdh.dll (bench/reset_bench.sh does so):
 //   reset_bench [--runs N] [PROVIDERS...]      (default: --runs 3 1500 20000)
 // Prints figures; it passes or fails nothing.
+#include "bench/clock_win.h"
 #include "res/resource.h"
 #include "settings/dialog_sequences_win.h"
 #include "tests/providers/tdh_fixture_control.h"
@@ -17,6 +18,8 @@
 #include <string>
 #include <vector>
 
+using corvane::bench::millisecondsNow;
+
 namespace {
 
 using corvane::DefaultsEnvironment;
@@ -24,17 +27,6 @@ using corvane::TraceSettings;
 
 INT_PTR CALLBACK handleNothing(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG ? TRUE : FALSE;
-}
-
-double nowMs() {
-    static const double ticksPerMs = [] {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / ticksPerMs;
 }
 
 void pumpMessages() {
@@ -83,20 +75,20 @@ Figures measure(int providerCount, int runs) {
         }
         TraceSettings settings;
         corvane::applyOpeningDefaults(settings, environment);
-        double start = nowMs();
+        double start = millisecondsNow();
         corvane::runDialogOpenSequence(dialog, settings);
-        figures.openFill.push_back(nowMs() - start);
+        figures.openFill.push_back(millisecondsNow() - start);
 
         ShowWindow(dialog, SW_SHOWNOACTIVATE);
         paintPending(dialog);
         pumpMessages();
 
-        start = nowMs();
+        start = millisecondsNow();
         corvane::resetSettings(dialog, settings, environment);
-        const double resetDone = nowMs();
+        const double resetDone = millisecondsNow();
         paintPending(dialog);
         figures.reset.push_back(resetDone - start);
-        figures.repaint.push_back(nowMs() - resetDone);
+        figures.repaint.push_back(millisecondsNow() - resetDone);
         figures.providersListed =
             static_cast<int>(SendDlgItemMessageW(dialog, IDC_PROVIDERS, LB_GETCOUNT, 0, 0));
         pumpMessages();

@@ -7,6 +7,7 @@
 //   corvane_ok_bench TRIALS
 #include "app/app_module.h"
 #include "app/message_loop.h"
+#include "bench/clock_win.h"
 #include "res/resource.h"
 #include "script/capture_script.h"
 #include "script/script_ui.h"
@@ -22,20 +23,7 @@
 #include <utility>
 #include <vector>
 
-namespace {
-
-double now() {
-    static const double ticksPerMs = [] {
-        LARGE_INTEGER frequency{};
-        QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / ticksPerMs;
-}
-
-} // namespace
+using corvane::bench::millisecondsNow;
 
 // Notes when the save dialog was asked for and answers it with a fixed path; any message is a
 // failed trial.
@@ -52,7 +40,7 @@ public:
 
     void showMessage(HWND, const wchar_t*) override { ++messages; }
     bool getSaveFileName(OPENFILENAMEW& request) override {
-        saveDialogAt = now();
+        saveDialogAt = millisecondsNow();
         if (path_.size() >= request.nMaxFile) {
             return false;
         }
@@ -128,23 +116,23 @@ std::optional<Trial> timeOk(HWND dialog, const corvane::CMainDlg& mainDialog,
                             AnsweringScriptUi& ui) {
     ui.saveDialogAt = 0;
     ui.messages = 0;
-    const double start = now();
+    const double start = millisecondsNow();
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    const double end = now();
+    const double end = millisecondsNow();
     if (ui.saveDialogAt == 0 || ui.messages != 0) {
         return std::nullopt;
     }
     Trial trial;
     trial.beforeDialog = ui.saveDialogAt - start;
     trial.afterDialog = end - ui.saveDialogAt;
-    const double readingStart = now();
+    const double readingStart = millisecondsNow();
     static_cast<void>(readSelections(dialog));
-    trial.reading = now() - readingStart;
+    trial.reading = millisecondsNow() - readingStart;
     // The command left the selections it read in the settings.
-    const double assemblyStart = now();
+    const double assemblyStart = millisecondsNow();
     const std::optional<std::wstring> script = corvane::BuildCaptureScript(mainDialog.Settings());
-    trial.assembly = now() - assemblyStart;
+    trial.assembly = millisecondsNow() - assemblyStart;
     return script ? std::optional<Trial>(trial) : std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 //   corvane_startup_probe PAIRS PROGRAM BASELINE
 // The two programs alternate which goes first in a pair; one untimed run of each warms the
 // caches first.
+#include "bench/clock_win.h"
 #include "res/resource.h"
 #include "tests/support/console_tool.h"
 
@@ -16,6 +17,8 @@
 #include <string>
 #include <vector>
 
+using corvane::bench::millisecondsNow;
+
 namespace {
 
 using corvane::testing::CommandLineArguments;
@@ -23,17 +26,6 @@ using corvane::testing::OwnedHandle;
 
 constexpr DWORD kStartLimitMs = 120000;
 constexpr DWORD kExitLimitMs = 30000;
-
-double now() {
-    static const double ticksPerMs = [] {
-        LARGE_INTEGER frequency{};
-        QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / ticksPerMs;
-}
 
 struct Search {
     DWORD processId;
@@ -65,7 +57,7 @@ Run timeStart(const std::wstring& program) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    const double start = now();
+    const double start = millisecondsNow();
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process)) {
         std::fprintf(stderr, "cannot start %ls (error %lu)\n", program.c_str(), GetLastError());
@@ -82,13 +74,13 @@ Run timeStart(const std::wstring& program) {
             break;
         }
         if (WaitForSingleObject(processHandle.get(), 1) == WAIT_OBJECT_0 ||
-            now() - start > kStartLimitMs) {
+            millisecondsNow() - start > kStartLimitMs) {
             std::fprintf(stderr, "%ls showed no dialog\n", program.c_str());
             TerminateProcess(processHandle.get(), 1);
             return run;
         }
     }
-    run.ms = now() - start;
+    run.ms = millisecondsNow() - start;
     run.providers =
         static_cast<long>(SendDlgItemMessageW(search.found, IDC_PROVIDERS, LB_GETCOUNT, 0, 0));
 
