@@ -6,15 +6,15 @@
 
 namespace corvane {
 
-enum class CodePageConversion { Ok, Unrepresentable };
+enum class CodePageConversion { Ok, Unrepresentable, Unsupported };
 
 // The code page a newly opened console uses, and so the one cmd.exe reads the script with: the
 // OEM code page, 65001 when the system uses UTF-8 throughout.
 [[nodiscard]] unsigned scriptCodePage() noexcept;
 
 // Converts exactly or not at all: Unrepresentable, with `bytes` empty, when any character (an
-// unpaired surrogate included) has no exact counterpart in the code page. No best fit, no
-// byte-order mark, no terminating NUL.
+// unpaired surrogate included) has no exact counterpart in the code page; Unsupported when the
+// platform cannot convert to that code page. No best fit, no byte-order mark, no terminating NUL.
 [[nodiscard]] CodePageConversion toCodePage(const std::wstring& text, unsigned codePage,
                                             std::string& bytes) noexcept;
 

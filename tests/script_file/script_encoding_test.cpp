@@ -97,6 +97,16 @@ TEST(ScriptEncoding, Utf8HoldsEveryCharacterButNoBrokenSurrogate) {
     }
 }
 
+TEST(ScriptCodePage, ThoseThatTakeNoFlagsAreCheckedByConvertingBack) {
+    constexpr unsigned kUtf7 = 65000;
+    // '+' opens an encoded run in UTF-7, so it is written "+-"; U+20AC is the run "+IKw-".
+    EXPECT_EQ(converted(L"echo a+b\r\n", kUtf7), "echo a+-b\r\n");
+    EXPECT_EQ(converted(L"\u20AC", kUtf7), "+IKw-");
+    // A code page that the platform cannot convert to is not the text's fault.
+    std::string bytes;
+    EXPECT_EQ(toCodePage(L"echo", 12345, bytes), CodePageConversion::Unsupported);
+}
+
 TEST(ScriptEncoding, RefusalLeavesNoBytesBehind) {
     std::string bytes = "stale";
     EXPECT_EQ(toCodePage(L"\u20AC", kUnitedStates, bytes), CodePageConversion::Unrepresentable);
