@@ -126,11 +126,15 @@ bool SystemScriptToolHost::fileExists(const std::wstring& path) {
 
 bool SystemScriptToolHost::writeFileReplacing(const std::wstring& path, const std::string& bytes,
                                               std::wstring& why) {
-    SetLastError(ERROR_SUCCESS);
-    if (corvane::writeFileReplacing(path, bytes)) {
+    WriteOutcome outcome;
+    if (corvane::writeFileReplacing(path, bytes, platformFilePlacement(), outcome)) {
         return true;
     }
-    why = systemReason(GetLastError());
+    why = outcome.refusal != WriteRefusal::None ? refusalReason(outcome.refusal)
+                                                : systemReason(outcome.error);
+    if (const std::wstring kept = keptFilesNote(outcome); !kept.empty()) {
+        why += L"; " + kept;
+    }
     return false;
 }
 
@@ -148,8 +152,15 @@ Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePag
     if (!IsValidCodePage(codePage)) {
         return Encoding::UnknownCodePage;
     }
-    return toCodePage(text, codePage, bytes) == CodePageConversion::Ok ? Encoding::Ok
-                                                                       : Encoding::Unrepresentable;
+    switch (toCodePage(text, codePage, bytes)) {
+    case CodePageConversion::Ok:
+        return Encoding::Ok;
+    case CodePageConversion::Unrepresentable:
+        return Encoding::Unrepresentable;
+    case CodePageConversion::Unsupported:
+        break;
+    }
+    return Encoding::UnknownCodePage;
 }
 
 bool SystemScriptToolHost::listProviders(std::vector<std::wstring>& names, std::wstring& why) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <cwchar>
 #include <iterator>
 #include <utility>
@@ -110,26 +111,48 @@ std::wstring folderPrefix(const std::wstring& path) {
     return end == std::wstring::npos ? std::wstring() : path.substr(0, end + 1);
 }
 
-[[nodiscard]] bool writeAll(HANDLE file, const std::string& bytes) noexcept {
+// The last error of a call that reported failure; never 0, so that it cannot read as success.
+[[nodiscard]] DWORD failedCallError() noexcept {
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+}
+
+[[nodiscard]] DWORD writeAll(HANDLE file, const char* data, std::size_t size) noexcept {
     constexpr std::size_t kLargestWrite = 1u << 30;
     std::size_t written = 0;
-    while (written < bytes.size()) {
-        const auto chunk = static_cast<DWORD>(std::min(bytes.size() - written, kLargestWrite));
+    while (written < size) {
+        const auto chunk = static_cast<DWORD>(std::min(size - written, kLargestWrite));
         DWORD done = 0;
+        if (!WriteFile(file, data + written, chunk, &done, nullptr)) {
+            return failedCallError();
+        }
         // A full disk can take part of a write and report success; the next call then fails.
-        if (!WriteFile(file, bytes.data() + written, chunk, &done, nullptr) || done == 0) {
-            return false;
+        if (done == 0) {
+            return ERROR_DISK_FULL;
         }
         written += done;
     }
-    return true;
+    return ERROR_SUCCESS;
+}
+
+[[nodiscard]] bool seek(HANDLE file, std::uint64_t offset) noexcept {
+    LARGE_INTEGER position{};
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) != FALSE;
+}
+
+[[nodiscard]] DWORD writeAt(HANDLE file, std::uint64_t offset, const char* data,
+                            std::size_t size) noexcept {
+    return seek(file, offset) ? writeAll(file, data, size) : failedCallError();
 }
 
 // Errors that another program's brief hold on a file causes: virus scanners, the search indexer
 // and sync clients open every new file for a moment. ReplaceFileW reports such a hold on either
-// file with one of its own two codes.
+// file with one of its own three codes; after the last one the earlier file is at the backup
+// name and the next attempt moves the new one in.
 constexpr DWORD kHeldErrors[] = {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION,
-                                 ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT};
+                                 ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT,
+                                 ERROR_UNABLE_TO_MOVE_REPLACEMENT_2};
 // The waits between attempts: about two seconds together.
 constexpr unsigned kBackoffMs[] = {10, 20, 40, 80, 160, 320, 640, 730};
 
@@ -157,83 +180,176 @@ template <typename Attempt>
 }
 
 [[nodiscard]] bool exists(const std::wstring& path) noexcept {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A name of this program's own beside `path`: process id and a serial, so that two saves at the
+// same time never meet.
+std::wstring nameBeside(const std::wstring& path, const wchar_t* extension) {
+    static std::atomic<unsigned> nextSerial{0};
+    wchar_t name[32] = {};
+    std::swprintf(name, std::size(name), L"~cvn%08lx%04x.%ls",
+                  static_cast<unsigned long>(GetCurrentProcessId()),
+                  nextSerial.fetch_add(1) & 0xFFFFu, extension);
+    return withLongPathPrefix(folderPrefix(path) + name);
+}
+
+constexpr int kNameAttempts = 64;
+
+// A name that nothing holds yet beside `path`, for the earlier file while it is being replaced.
+std::wstring unusedNameBeside(const std::wstring& path) {
+    std::wstring candidate;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        candidate = nameBeside(path, L"bak");
+        if (!exists(candidate)) {
+            break;
+        }
+    }
+    return candidate;
+}
+
+// A name that no open finds and yet cannot be created is a symbolic link whose target is
+// missing; Wine shows such a Unix link to no other call. A probe that is created goes again on
+// closing.
+[[nodiscard]] bool isDanglingLink(const std::wstring& path) noexcept {
+    UniqueFile probe(CreateFileW(path.c_str(), DELETE, 0, nullptr, CREATE_NEW,
+                                 FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                                 nullptr));
+    if (probe.isOpen()) {
+        return false;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
 // What is at the chosen path: the file that is really written there and its attributes.
 struct Destination {
-    std::wstring path; // the chosen path, or the file a symbolic link there leads to
+    std::wstring path; // full and prefixed; the file that a symbolic link there leads to
     bool exists = false;
     DWORD attributes = 0;
+    WriteRefusal refusal = WriteRefusal::None;
 };
 
+// The path of the file behind an open handle, symbolic links resolved; empty if not known.
+std::wstring finalPath(HANDLE file) {
+    constexpr DWORD kFinalPathForm = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD size = GetFinalPathNameByHandleW(file, nullptr, 0, kFinalPathForm);
+    if (size == 0) {
+        return std::wstring();
+    }
+    std::wstring target(size, L'\0');
+    const DWORD length = GetFinalPathNameByHandleW(file, target.data(), size, kFinalPathForm);
+    target.resize(length > 0 && length < size ? length : 0);
+    return target;
+}
+
+// A name in the device namespace that is no path on a drive: \\.\NUL, \\.\COM1, \\.\pipe\x.
+// GetFullPathNameW turns every DOS device name (NUL, CON, LPT1, ...) into one, and Wine opens some
+// of them as disk files.
+[[nodiscard]] bool namesADevice(const std::wstring& full) {
+    if (full.rfind(L"\\\\.\\", 0) != 0) {
+        return false;
+    }
+    const std::wstring rest = full.substr(4);
+    const bool onADrive = rest.size() >= 2 && rest[1] == L':';
+    return !onADrive && rest.rfind(L"UNC\\", 0) != 0 && rest.rfind(L"Volume{", 0) != 0;
+}
+
 Destination examineDestination(const std::wstring& chosen) {
-    Destination destination{chosen, false, 0};
-    const std::wstring prefixed = withLongPathPrefix(chosen);
-    // Opening follows symbolic links, so the handle names the file behind them.
-    UniqueFile file(CreateFileW(prefixed.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.isOpen()) {
-        destination.attributes = GetFileAttributesW(prefixed.c_str());
-        destination.exists = destination.attributes != INVALID_FILE_ATTRIBUTES;
+    Destination destination{withLongPathPrefix(chosen)};
+    if (namesADevice(destination.path)) {
+        destination.refusal = WriteRefusal::NotAFile;
         return destination;
     }
-    BY_HANDLE_FILE_INFORMATION information{};
-    destination.exists = true;
-    destination.attributes = GetFileInformationByHandle(file.get(), &information)
-                                 ? information.dwFileAttributes
-                                 : GetFileAttributesW(prefixed.c_str());
-    constexpr DWORD kFinalPathForm = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
-    const DWORD size = GetFinalPathNameByHandleW(file.get(), nullptr, 0, kFinalPathForm);
-    if (size > 0) {
-        std::wstring target(size, L'\0');
-        const DWORD length =
-            GetFinalPathNameByHandleW(file.get(), target.data(), size, kFinalPathForm);
-        if (length > 0 && length < size) {
-            target.resize(length);
+    // Opening follows symbolic links, so the handle names the file behind them.
+    UniqueFile file(CreateFileW(destination.path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.isOpen()) {
+        destination.exists = true;
+        if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+            destination.refusal = WriteRefusal::NotAFile;
+            return destination;
+        }
+        BY_HANDLE_FILE_INFORMATION information{};
+        destination.attributes = GetFileInformationByHandle(file.get(), &information)
+                                     ? information.dwFileAttributes
+                                     : GetFileAttributesW(destination.path.c_str());
+        if (std::wstring target = finalPath(file.get()); !target.empty()) {
             destination.path = std::move(target);
         }
+    } else {
+        const DWORD openError = GetLastError();
+        destination.attributes = GetFileAttributesW(destination.path.c_str());
+        destination.exists = destination.attributes != INVALID_FILE_ATTRIBUTES;
+        const bool notFound =
+            openError == ERROR_FILE_NOT_FOUND || openError == ERROR_PATH_NOT_FOUND;
+        if (notFound && isDanglingLink(destination.path)) {
+            destination.refusal = WriteRefusal::DanglingLink;
+            return destination;
+        }
+    }
+    if (destination.exists && (destination.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        destination.refusal = WriteRefusal::Folder;
+    } else if (destination.exists && (destination.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        destination.refusal = WriteRefusal::ReadOnly;
     }
     return destination;
 }
 
-// A read-only file or a folder: waiting would not change either.
-[[nodiscard]] bool cannotBeReplaced(const Destination& destination) noexcept {
-    constexpr DWORD kNotReplaceable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
-    return destination.exists && (destination.attributes & kNotReplaceable) != 0;
+// For a folder that lets its user change a file but not create one. Rewriting in place keeps the
+// file's attributes, access rights and links, where CREATE_ALWAYS would refuse a hidden or system
+// file. The part of the script beyond the earlier end goes first, so that a disk without room for
+// it fails before a byte of the earlier text has changed; the earlier size is then given back.
+[[nodiscard]] DWORD writeInPlace(const std::wstring& path, const std::string& bytes,
+                                 FilePlacement& placement) noexcept {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file.isOpen() || !GetFileSizeEx(file.get(), &size)) {
+        return failedCallError();
+    }
+    const auto earlierSize = static_cast<std::uint64_t>(size.QuadPart);
+    const std::size_t overlap =
+        static_cast<std::size_t>(std::min<std::uint64_t>(earlierSize, bytes.size()));
+    if (overlap < bytes.size()) {
+        const DWORD error =
+            writeAt(file.get(), overlap, bytes.data() + overlap, bytes.size() - overlap);
+        if (error != ERROR_SUCCESS) {
+            static_cast<void>(seek(file.get(), earlierSize) && SetEndOfFile(file.get()));
+            return error;
+        }
+    }
+    if (const DWORD error = writeAt(file.get(), 0, bytes.data(), overlap); error != ERROR_SUCCESS) {
+        return error;
+    }
+    if (!seek(file.get(), bytes.size()) || !SetEndOfFile(file.get())) {
+        return failedCallError();
+    }
+    if (const DWORD error = placement.flush(file.get()); error != ERROR_SUCCESS) {
+        return error;
+    }
+    return file.close() ? ERROR_SUCCESS : failedCallError();
 }
 
-// For a folder that lets its user change a file but not create one. Truncating keeps the file's
-// attributes, access rights and links, where CREATE_ALWAYS would refuse a hidden or system file.
-[[nodiscard]] bool writeInPlace(const std::wstring& path, const std::string& bytes) noexcept {
-    UniqueFile file(CreateFileW(withLongPathPrefix(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.isOpen() && writeAll(file.get(), bytes) && FlushFileBuffers(file.get()) != FALSE &&
-           file.close();
-}
-
-// A new file beside its destination that is removed again unless it was put in its place.
+// A new file beside its destination that is removed again unless it was put in its place or is
+// the only copy left of the script.
 class PendingFile {
 public:
     PendingFile(const std::wstring& destination, FilePlacement& placement) : placement_(placement) {
-        static std::atomic<unsigned> nextSerial{0};
-        constexpr int kAttempts = 64;
-        const std::wstring folder = folderPrefix(destination);
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            wchar_t name[32] = {};
-            std::swprintf(name, std::size(name), L"~cvn%08lx%04x.tmp",
-                          static_cast<unsigned long>(GetCurrentProcessId()),
-                          nextSerial.fetch_add(1) & 0xFFFFu);
-            const std::wstring candidate = withLongPathPrefix(folder + name);
+        for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+            const std::wstring candidate = nameBeside(destination, L"tmp");
             HANDLE handle = INVALID_HANDLE_VALUE;
-            const DWORD error = placement_.createNew(candidate, handle);
-            if (error == ERROR_SUCCESS && handle != INVALID_HANDLE_VALUE) {
+            error_ = placement_.createNew(candidate, handle);
+            if (error_ == ERROR_SUCCESS && handle != INVALID_HANDLE_VALUE) {
                 file_ = UniqueFile(handle);
                 path_ = candidate;
                 return;
             }
-            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            if (error_ == ERROR_SUCCESS) {
+                error_ = ERROR_INVALID_HANDLE;
+            }
+            if (error_ != ERROR_FILE_EXISTS && error_ != ERROR_ALREADY_EXISTS) {
                 return;
             }
         }
@@ -251,64 +367,105 @@ public:
     }
 
     [[nodiscard]] bool isOpen() const noexcept { return file_.isOpen(); }
+    // Why the file could not be made.
+    [[nodiscard]] DWORD error() const noexcept { return error_; }
 
     // Every byte on disk before the file may take the destination's place.
-    [[nodiscard]] bool writeDurably(const std::string& bytes) noexcept {
-        return writeAll(file_.get(), bytes) && FlushFileBuffers(file_.get()) != FALSE;
+    [[nodiscard]] DWORD writeDurably(const std::string& bytes) noexcept {
+        const DWORD error = writeAll(file_.get(), bytes.data(), bytes.size());
+        return error != ERROR_SUCCESS ? error : placement_.flush(file_.get());
     }
 
-    [[nodiscard]] bool placeAt(const Destination& destination) noexcept {
+    [[nodiscard]] DWORD placeAt(const Destination& destination, WriteOutcome& outcome) {
         if (!file_.close()) {
-            return false;
+            return failedCallError();
         }
         if (destination.exists && (destination.attributes & kKeptAttributes) != 0) {
             static_cast<void>(
                 SetFileAttributesW(path_.c_str(), destination.attributes & kKeptAttributes));
         }
-        const std::wstring target = withLongPathPrefix(destination.path);
+        const std::wstring& target = destination.path;
+        const std::wstring backup = unusedNameBeside(target);
         const DWORD error = retryWhileHeld(placement_, [&] {
             // Asked on every attempt: a replace that failed half way may have moved the old file
             // away already.
-            return exists(target) ? placement_.replace(target, path_)
+            return exists(target) ? placement_.replace(target, path_, backup)
                                   : placement_.move(path_, target);
         });
-        if (error != ERROR_SUCCESS) {
-            return false;
+        if (error == ERROR_SUCCESS) {
+            path_.clear();
+            if (exists(backup)) {
+                static_cast<void>(
+                    retryWhileHeld(placement_, [&] { return placement_.remove(backup); }));
+            }
+            return ERROR_SUCCESS;
         }
-        path_.clear();
-        return true;
+        if (!exists(target) && (destination.exists || exists(backup))) {
+            // The earlier file has left the chosen name: this file may be the only new copy.
+            outcome.scriptKeptAt = std::exchange(path_, std::wstring());
+        }
+        if (exists(backup)) {
+            outcome.earlierKeptAt = backup;
+        }
+        return error;
     }
 
 private:
     FilePlacement& placement_;
     UniqueFile file_;
     std::wstring path_;
+    DWORD error_ = ERROR_SUCCESS;
 };
+
+// A path as the user would write it, without the \\?\ form that the file calls were given.
+std::wstring withoutLongPathPrefix(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        return L"\\\\" + path.substr(8);
+    }
+    return path.rfind(L"\\\\?\\", 0) == 0 ? path.substr(4) : path;
+}
 
 } // namespace
 
 std::wstring withLongPathPrefix(const std::wstring& path) {
-    if (path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0 ||
-        path.rfind(L"\\\\.\\", 0) == 0) {
+    if (path.empty() || path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) {
         return path;
     }
-    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') {
-        return L"\\\\?\\" + path;
+    // Relative names are limited to MAX_PATH, and "\\?\" passes "." and ".." on unresolved.
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return path;
     }
-    if (path.rfind(L"\\\\", 0) == 0) {
-        return L"\\\\?\\UNC\\" + path.substr(2);
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) {
+        return path;
     }
-    return path;
+    full.resize(length);
+    if (full.size() < MAX_PATH) {
+        return full;
+    }
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') {
+        return L"\\\\?\\" + full;
+    }
+    if (full.rfind(L"\\\\", 0) == 0 && full.rfind(L"\\\\.\\", 0) != 0) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return full;
 }
 
 unsigned long FilePlacement::createNew(const std::wstring& path, HANDLE& file) noexcept {
     file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
-    return file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    return file == INVALID_HANDLE_VALUE ? failedCallError() : ERROR_SUCCESS;
 }
 
-unsigned long FilePlacement::replace(const std::wstring& replaced,
-                                     const std::wstring& replacement) noexcept {
+unsigned long FilePlacement::flush(HANDLE file) noexcept {
+    return FlushFileBuffers(file) ? ERROR_SUCCESS : failedCallError();
+}
+
+unsigned long FilePlacement::replace(const std::wstring& replaced, const std::wstring& replacement,
+                                     const std::wstring& backup) noexcept {
     {
         // Wine's ReplaceFileW leaves a temporary file of its own behind when another program
         // holds the replaced file; asking first keeps that from happening.
@@ -316,27 +473,26 @@ unsigned long FilePlacement::replace(const std::wstring& replaced,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!probe.isOpen()) {
-            return GetLastError();
+            return failedCallError();
         }
     }
-    if (ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr,
+    // With a backup name the earlier file is never without one: a replace that stops half way
+    // leaves it there instead of deleting it.
+    if (ReplaceFileW(replaced.c_str(), replacement.c_str(), backup.c_str(),
                      REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                      nullptr)) {
         return ERROR_SUCCESS;
     }
-    const DWORD error = GetLastError();
-    // A failure must never read as success, whatever the last-error value says.
-    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+    return failedCallError();
 }
 
 unsigned long FilePlacement::move(const std::wstring& from, const std::wstring& to) noexcept {
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? ERROR_SUCCESS
-               : GetLastError();
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS
+                                                                         : failedCallError();
 }
 
 unsigned long FilePlacement::remove(const std::wstring& path) noexcept {
-    return DeleteFileW(path.c_str()) ? ERROR_SUCCESS : GetLastError();
+    return DeleteFileW(path.c_str()) ? ERROR_SUCCESS : failedCallError();
 }
 
 void FilePlacement::pause(unsigned milliseconds) noexcept {
@@ -354,18 +510,61 @@ bool writeFileReplacing(const std::wstring& path, const std::string& bytes) noex
 
 bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
                         FilePlacement& placement) noexcept {
+    WriteOutcome outcome;
+    return writeFileReplacing(path, bytes, placement, outcome);
+}
+
+bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
+                        FilePlacement& placement, WriteOutcome& outcome) noexcept {
+    outcome = WriteOutcome{};
     if (path.empty()) {
+        outcome.error = ERROR_INVALID_NAME;
         return false;
     }
     const Destination destination = examineDestination(path);
-    if (cannotBeReplaced(destination)) {
+    if (destination.refusal != WriteRefusal::None) {
+        outcome.refusal = destination.refusal;
         return false;
     }
     PendingFile pending(destination.path, placement);
     if (!pending.isOpen()) {
-        return destination.exists && writeInPlace(destination.path, bytes);
+        outcome.error =
+            destination.exists ? writeInPlace(destination.path, bytes, placement) : pending.error();
+        return outcome.error == ERROR_SUCCESS;
     }
-    return pending.writeDurably(bytes) && pending.placeAt(destination);
+    outcome.error = pending.writeDurably(bytes);
+    if (outcome.error == ERROR_SUCCESS) {
+        outcome.error = pending.placeAt(destination, outcome);
+    }
+    return outcome.error == ERROR_SUCCESS;
+}
+
+std::wstring refusalReason(WriteRefusal refusal) {
+    switch (refusal) {
+    case WriteRefusal::None:
+        break;
+    case WriteRefusal::ReadOnly:
+        return L"the file is read-only";
+    case WriteRefusal::Folder:
+        return L"it is a folder";
+    case WriteRefusal::NotAFile:
+        return L"it is a device, not a file";
+    case WriteRefusal::DanglingLink:
+        return L"it is a symbolic link to a file that does not exist";
+    }
+    return std::wstring();
+}
+
+std::wstring keptFilesNote(const WriteOutcome& outcome) {
+    std::wstring note;
+    if (!outcome.scriptKeptAt.empty()) {
+        note = L"the new script is in '" + withoutLongPathPrefix(outcome.scriptKeptAt) + L"'";
+    }
+    if (!outcome.earlierKeptAt.empty()) {
+        note += (note.empty() ? L"" : L", ") + std::wstring(L"the earlier file is in '") +
+                withoutLongPathPrefix(outcome.earlierKeptAt) + L"'";
+    }
+    return note;
 }
 
 void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui) {

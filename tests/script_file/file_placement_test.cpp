@@ -41,37 +41,48 @@ public:
 
     int placeFailures = 0; // how many replace or move calls fail; kAlways for all
     DWORD placeError = ERROR_SHARING_VIOLATION;
-    // The first failing replace takes the replaced file away, as a replace that fails half way can.
+    // The first failing replace moves the replaced file to the backup name, as a replace that
+    // fails half way does.
     bool failHalfWay = false;
     int removeFailures = 0;
     DWORD createNewError = ERROR_SUCCESS;
+    DWORD flushError = ERROR_SUCCESS;
 
     int placeCalls = 0;
     int removeCalls = 0;
     std::vector<unsigned> pauses;
+    std::vector<std::string> calls;
 
     unsigned long createNew(const std::wstring& path, HANDLE& file) noexcept override {
+        calls.push_back("createNew");
         if (createNewError != ERROR_SUCCESS) {
             file = INVALID_HANDLE_VALUE;
             return createNewError;
         }
         return FilePlacement::createNew(path, file);
     }
-    unsigned long replace(const std::wstring& replaced,
-                          const std::wstring& replacement) noexcept override {
+    unsigned long flush(HANDLE file) noexcept override {
+        calls.push_back("flush");
+        return flushError != ERROR_SUCCESS ? flushError : FilePlacement::flush(file);
+    }
+    unsigned long replace(const std::wstring& replaced, const std::wstring& replacement,
+                          const std::wstring& backup) noexcept override {
+        calls.push_back("replace");
         if (!failingPlace()) {
-            return FilePlacement::replace(replaced, replacement);
+            return FilePlacement::replace(replaced, replacement, backup);
         }
         if (failHalfWay) {
             failHalfWay = false;
-            DeleteFileW(replaced.c_str());
+            MoveFileW(replaced.c_str(), backup.c_str());
         }
         return placeError;
     }
     unsigned long move(const std::wstring& from, const std::wstring& to) noexcept override {
+        calls.push_back("move");
         return failingPlace() ? placeError : FilePlacement::move(from, to);
     }
     unsigned long remove(const std::wstring& path) noexcept override {
+        calls.push_back("remove");
         ++removeCalls;
         return consume(removeFailures) ? ERROR_SHARING_VIOLATION : FilePlacement::remove(path);
     }
@@ -135,16 +146,64 @@ TEST_F(HeldByAScanner, TwoAccessDenialsThenTheNewFileIsMovedIn) {
     EXPECT_EQ(placement_.placeCalls, 3);
 }
 
+TEST_F(HeldByAScanner, ReplaceFileWsOwnCodesForAHoldAreWaitedForToo) {
+    for (const long held : {ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT}) {
+        ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+        ScannerPlacement placement;
+        placement.placeFailures = 2;
+        placement.placeError = static_cast<DWORD>(held);
+
+        EXPECT_TRUE(writeFileReplacing(path_, kScript, placement)) << held;
+        EXPECT_EQ(placement.placeCalls, 3) << held;
+        EXPECT_EQ(readFileBytes(path_), kScript);
+    }
+}
+
 TEST_F(HeldByAScanner, AReplaceThatFailedHalfWayIsFinishedByAMove) {
     ASSERT_TRUE(writeFileBytes(path_, kEarlier));
     placement_.placeFailures = 1;
-    placement_.placeError = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+    placement_.placeError = ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
     placement_.failHalfWay = true;
 
     EXPECT_TRUE(writeFileReplacing(path_, kScript, placement_));
 
     EXPECT_EQ(readFileBytes(path_), kScript);
-    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"});
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"}) << "the backup is removed";
+}
+
+TEST_F(HeldByAScanner, HeldThroughoutAfterHalfWayKeepsBothCopiesAndSaysWhere) {
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    placement_.placeFailures = ScannerPlacement::kAlways;
+    placement_.placeError = ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+    placement_.failHalfWay = true;
+
+    WriteOutcome outcome;
+    EXPECT_FALSE(writeFileReplacing(path_, kScript, placement_, outcome));
+
+    EXPECT_EQ(outcome.error, static_cast<unsigned long>(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2));
+    EXPECT_EQ(readFileBytes(outcome.scriptKeptAt), kScript);
+    EXPECT_EQ(readFileBytes(outcome.earlierKeptAt), kEarlier);
+    EXPECT_EQ(namesIn(folder_.path()).size(), 2u) << "nothing else, and nothing at capture.cmd";
+    const std::wstring note = keptFilesNote(outcome);
+    EXPECT_NE(note.find(L"the new script is in '" + folder_.path() + L"\\~cvn"), std::wstring::npos)
+        << note;
+    EXPECT_NE(note.find(L".bak'"), std::wstring::npos) << note;
+}
+
+TEST_F(HeldByAScanner, TheScriptIsFlushedBeforeItIsPutInPlace) {
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    ASSERT_TRUE(writeFileReplacing(path_, kScript, placement_));
+    EXPECT_EQ(placement_.calls,
+              (std::vector<std::string>{"createNew", "flush", "replace", "remove"}));
+
+    ScannerPlacement failingFlush;
+    failingFlush.flushError = ERROR_DISK_FULL;
+    WriteOutcome outcome;
+    EXPECT_FALSE(writeFileReplacing(path_, kEarlier, failingFlush, outcome));
+    EXPECT_EQ(outcome.error, static_cast<unsigned long>(ERROR_DISK_FULL));
+    EXPECT_EQ(failingFlush.placeCalls, 0);
+    EXPECT_EQ(readFileBytes(path_), kScript);
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"}) << "no temporary file left";
 }
 
 TEST_F(HeldByAScanner, ARealLockLetGoWithinTheWaitLetsTheSaveThrough) {
@@ -255,6 +314,32 @@ TEST(SymbolicLink, SavingOntoItWritesTheFileItLeadsTo) {
     EXPECT_EQ(namesIn(folder), (Names{L"link.cmd", L"target.cmd"}));
 }
 
+TEST(SymbolicLink, OneWhoseTargetIsMissingIsRefusedAndStays) {
+    ScratchFolder scratch;
+    std::wstring folder = scratch.path();
+    constexpr DWORD kUnprivileged = 0x2; // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+    const std::wstring made = scratch.file(L"dangling.cmd");
+    if (!CreateSymbolicLinkW(made.c_str(), L"missing.cmd", kUnprivileged) ||
+        GetFileAttributesW(made.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const auto links = folderFromEnvironment(L"CORVANE_TEST_LINKS");
+        if (!links) {
+            GTEST_SKIP() << "no symbolic link can be made here, and CORVANE_TEST_LINKS is not set";
+        }
+        folder = *links;
+    }
+    const std::wstring link = folder + L"\\dangling.cmd";
+    const std::wstring missing = folder + L"\\missing.cmd";
+
+    WriteOutcome outcome;
+    EXPECT_FALSE(writeFileReplacing(link, kScript, platformFilePlacement(), outcome));
+    EXPECT_EQ(outcome.refusal, WriteRefusal::DanglingLink);
+    EXPECT_FALSE(readFileBytes(missing).has_value()) << "written through the link";
+    // Still the link: a file at its target shows through it.
+    ASSERT_TRUE(writeFileBytes(missing, "target\r\n"));
+    EXPECT_EQ(readFileBytes(link), "target\r\n");
+    DeleteFileW(missing.c_str());
+}
+
 TEST(HardLinks, TheChosenNameGetsTheScriptWhileOtherNamesKeepTheEarlierText) {
     ScratchFolder folder;
     const std::wstring chosen = folder.file(L"chosen.cmd");
@@ -316,6 +401,25 @@ TEST(InPlaceFallback, AVolumeWithNoRoomForAnotherFileHasItsFileRewritten) {
 
     EXPECT_FALSE(writeFileReplacing(*volume + L"\\new.cmd", kScript));
     EXPECT_EQ(namesIn(*volume), Names{L"earlier.cmd"});
+}
+
+TEST(InPlaceFallback, AScriptThatDoesNotFitLeavesTheEarlierFileWhole) {
+    std::string whyNot;
+    const auto volume = test_files::testVolume(L"noroom", whyNot);
+    if (!volume) {
+        GTEST_SKIP() << whyNot;
+    }
+    // The volume holds 64 KiB: the earlier file fits, the longer script does not.
+    const std::wstring path = *volume + L"\\earlier.cmd";
+    const std::string earlier(60000, 'e');
+    ASSERT_TRUE(writeFileBytes(path, earlier));
+
+    EXPECT_FALSE(writeFileReplacing(path, std::string(70000, 's')));
+    EXPECT_TRUE(readFileBytes(path) == earlier) << "the earlier text is changed";
+
+    const std::string fits = std::string(61000, 'f') + "tail";
+    ASSERT_TRUE(writeFileReplacing(path, fits));
+    EXPECT_TRUE(readFileBytes(path) == fits) << "not the whole script";
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -67,6 +68,29 @@ TEST(FileReplacing, MissingFolderFailsAndCreatesNothing) {
     ScratchFolder folder;
     EXPECT_FALSE(writeFileReplacing(folder.file(L"missing\\new.cmd"), kScript));
     EXPECT_TRUE(namesIn(folder.path()).empty());
+}
+
+TEST(FileReplacing, EachRefusalHasItsOwnReasonAndTouchesNothing) {
+    ScratchFolder folder;
+    const std::wstring readOnly = folder.file(L"read-only.cmd");
+    ASSERT_TRUE(writeFileBytes(readOnly, kEarlier));
+    ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::wstring subfolder = folder.file(L"folder.cmd");
+    ASSERT_TRUE(CreateDirectoryW(subfolder.c_str(), nullptr));
+    const std::pair<std::wstring, WriteRefusal> cases[] = {
+        {readOnly, WriteRefusal::ReadOnly},
+        {subfolder, WriteRefusal::Folder},
+        {L"\\\\.\\NUL", WriteRefusal::NotAFile},
+        {L"NUL", WriteRefusal::NotAFile},
+    };
+    for (const auto& [path, refusal] : cases) {
+        WriteOutcome outcome;
+        EXPECT_FALSE(writeFileReplacing(path, kScript, platformFilePlacement(), outcome));
+        EXPECT_EQ(outcome.refusal, refusal);
+    }
+    EXPECT_EQ(readFileBytes(readOnly), kEarlier);
+    EXPECT_EQ(namesIn(folder.path()), (Names{L"folder.cmd", L"read-only.cmd"}));
+    EXPECT_TRUE(namesIn(subfolder).empty());
 }
 
 TEST(FileReplacing, LockedFileFailsAndKeepsItsContent) {
@@ -184,8 +208,24 @@ TEST(LongPathPrefix, OnlyPathsTooLongForThePlainCallsGetIt) {
     EXPECT_EQ(withLongPathPrefix(L"\\\\server\\share\\" + name),
               L"\\\\?\\UNC\\server\\share\\" + name);
     EXPECT_EQ(withLongPathPrefix(L"\\\\?\\C:\\" + name), L"\\\\?\\C:\\" + name);
-    // Relative names cannot take the prefix; they stay as they are.
-    EXPECT_EQ(withLongPathPrefix(L"sub\\" + name), L"sub\\" + name);
+    // "." and ".." are resolved first: the long form would pass them on as names.
+    EXPECT_EQ(withLongPathPrefix(L"C:\\" + name + L"\\.\\x\\..\\a.cmd"),
+              L"\\\\?\\C:\\" + name + L"\\a.cmd");
+    EXPECT_EQ(withLongPathPrefix(L"C:\\scripts\\" + name + L"\\..\\a.cmd"), L"C:\\scripts\\a.cmd");
+}
+
+TEST(LongPathPrefix, RelativeNamesAreMadeFullFromTheCurrentFolder) {
+    ScratchFolder folder;
+    wchar_t previous[MAX_PATH] = {};
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.path().c_str()));
+    const std::wstring name(MAX_PATH, L'n');
+    const std::wstring longName = withLongPathPrefix(L"sub\\" + name);
+    const std::wstring shortName = withLongPathPrefix(L"a.cmd");
+    SetCurrentDirectoryW(previous);
+
+    EXPECT_EQ(longName, L"\\\\?\\" + folder.path() + L"\\sub\\" + name);
+    EXPECT_EQ(shortName, folder.path() + L"\\a.cmd");
 }
 
 } // namespace
