@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include "corvane_version.h"
+
 #include <algorithm>
 
 #include <string>
@@ -126,6 +128,46 @@ TEST(ScriptProgram, WritesTheWorkedExampleInTheCommandPromptsCodePage) {
                               "prompt's code page cannot represent. (code page " +
                                   std::to_string(oem) + ")\n");
     EXPECT_FALSE(readFileBytes(folder.file(L"euro.cmd")).has_value());
+}
+
+TEST(ScriptProgram, ARefusedFileIsNamedWithItsOwnReason) {
+    ScratchFolder folder;
+    ASSERT_TRUE(
+        writeFileBytes(folder.file(L"p.txt"), "etl-out-path = D:\\t.etl\nkernel-flag = LOADER\n"));
+    ASSERT_TRUE(writeFileBytes(folder.file(L"kept.cmd"), "earlier\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(folder.file(L"kept.cmd").c_str(), FILE_ATTRIBUTE_READONLY));
+
+    const ProgramRun readOnly = runProgram(L"p.txt -o kept.cmd --force", folder);
+    EXPECT_EQ(readOnly.status, 2U);
+    EXPECT_EQ(readOnly.errors, "corvane-script: cannot write 'kept.cmd': the file is read-only\n");
+    const ProgramRun device = runProgram(L"p.txt -o \\\\.\\NUL --force", folder);
+    EXPECT_EQ(device.errors,
+              "corvane-script: cannot write '\\\\.\\NUL': it is a device, not a file\n");
+    EXPECT_EQ(readFileBytes(folder.file(L"kept.cmd")), "earlier\r\n");
+}
+
+// Without a manifest Windows runs a console program with file virtualization.
+TEST(ScriptProgram, CarriesAnAsInvokerManifestAndTheProjectsVersion) {
+    const HMODULE program =
+        LoadLibraryExW(programPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    const HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), RT_MANIFEST);
+    const char* const bytes =
+        found ? static_cast<const char*>(LockResource(LoadResource(program, found))) : nullptr;
+    const std::string manifest = bytes ? std::string(bytes, SizeofResource(program, found)) : "";
+    FreeLibrary(program);
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
+
+    DWORD handle = 0;
+    std::vector<char> record(GetFileVersionInfoSizeW(programPath().c_str(), &handle));
+    ASSERT_FALSE(record.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(programPath().c_str(), 0, static_cast<DWORD>(record.size()),
+                                    record.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(fixed->dwFileVersionMS, DWORD{CORVANE_VERSION_MAJOR << 16 | CORVANE_VERSION_MINOR});
+    EXPECT_EQ(fixed->dwFileVersionLS, DWORD{CORVANE_VERSION_PATCH << 16 | CORVANE_VERSION_TWEAK});
 }
 
 TEST(ScriptProgram, ListsTheRegisteredProvidersAsTheSortedListShowsThem) {
