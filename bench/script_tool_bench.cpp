@@ -40,14 +40,14 @@ std::string largeProfile(std::size_t providerCount) {
 class MemoryHost : public corvane::ScriptToolHost {
 public:
     explicit MemoryHost(std::string profile) : profile_(std::move(profile)) {}
-    bool readFile(const std::wstring&, std::string& bytes, std::wstring&) override {
+    bool readFile(const std::wstring&, std::size_t, std::string& bytes, std::wstring&) override {
         bytes = profile_;
         return true;
     }
-    bool fileExists(const std::wstring&) override { return false; }
-    bool writeFileReplacing(const std::wstring&, const std::string& bytes, std::wstring&) override {
+    corvane::FileWrite writeFile(const std::wstring&, const std::string& bytes, bool,
+                                 std::wstring&) override {
         written = bytes.size();
-        return true;
+        return corvane::FileWrite::Written;
     }
     corvane::DefaultsEnvironment defaultsEnvironment() override {
         return {[] { return std::optional<std::wstring>(); },

@@ -3,11 +3,29 @@
 #include "cli/utf8.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <unistd.h>
+
+namespace {
+
+// operator new calls this when an allocation fails; it must not allocate itself.
+void stopForWantOfMemory() {
+    if (write(STDERR_FILENO, corvane::kOutOfMemoryMessage,
+              sizeof corvane::kOutOfMemoryMessage - 1) < 0) {
+        // Nothing more can be said.
+    }
+    std::_Exit(corvane::kExitOutOfMemory);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    std::set_new_handler(stopForWantOfMemory);
     std::vector<std::wstring> arguments;
     for (int i = 1; i < argc; ++i) {
         std::wstring argument;

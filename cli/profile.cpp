@@ -211,14 +211,10 @@ std::size_t editDistance(std::wstring_view left, std::wstring_view right) {
     return row.back();
 }
 
-std::wstring quote(std::wstring_view text) {
-    return L"'" + std::wstring(text) + L"'";
-}
-
 std::wstring unknownName(const wchar_t* what, std::wstring_view name,
                          const std::vector<std::wstring_view>& candidates) {
-    return L"unknown " + std::wstring(what) + L" " + quote(name) + L"; did you mean " +
-           quote(nearestName(name, candidates)) + L"?";
+    return L"unknown " + std::wstring(what) + L" " + quoted(name) + L"; did you mean " +
+           quoted(nearestName(name, candidates)) + L"?";
 }
 
 std::size_t indexOf(const std::vector<std::wstring_view>& names, std::wstring_view name) {
@@ -230,6 +226,17 @@ std::wstring formatValue(const std::wstring& value) {
 }
 
 } // namespace
+
+std::wstring shortened(std::wstring_view text, std::size_t length) {
+    if (text.size() <= length) {
+        return std::wstring(text);
+    }
+    return std::wstring(text.substr(0, length)) + L"...";
+}
+
+std::wstring quoted(std::wstring_view text, std::size_t length) {
+    return L"'" + shortened(text, length) + L"'";
+}
 
 bool wordSortLess(const std::wstring& left, const std::wstring& right) {
     std::size_t i = 0;
@@ -304,6 +311,10 @@ bool ProfileReader::readProfile(std::string_view utf8Text, std::wstring& error) 
             bytes.remove_suffix(1);
         }
         const std::wstring where = L"line " + std::to_wstring(lineNumber);
+        if (bytes.size() > kLongestProfileLine) {
+            error = where + L": longer than " + std::to_wstring(kLongestProfileLine) + L" bytes";
+            return false;
+        }
         if (!fromUtf8(bytes, line)) {
             error = where + L": the profile is not UTF-8 text";
             return false;
@@ -320,7 +331,7 @@ bool ProfileReader::readProfile(std::string_view utf8Text, std::wstring& error) 
 }
 
 bool ProfileReader::readAssignment(std::wstring_view assignment, std::wstring& error) {
-    return readLine(trimmed(assignment), L"--set " + std::wstring(assignment), assignmentOrigins_,
+    return readLine(trimmed(assignment), L"--set " + shortened(assignment), assignmentOrigins_,
                     error);
 }
 
@@ -328,7 +339,7 @@ bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
                              Origins& scalarOrigins, std::wstring& error) {
     const std::size_t equals = line.find(L'=');
     if (equals == std::wstring_view::npos) {
-        error = where + L": expected 'key = value', not " + quote(line);
+        error = where + L": expected 'key = value', not " + quoted(line);
         return false;
     }
     const std::wstring_view name = trimmed(line.substr(0, equals));
@@ -360,7 +371,7 @@ bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
         if (!parseNumber(value, number) || number < key->minimum || number > key->maximum) {
             error = where + L": " + key->name + L" must be a whole number from " +
                     std::to_wstring(key->minimum) + L" to " + std::to_wstring(key->maximum) +
-                    L", not " + quote(value);
+                    L", not " + quoted(value);
             return false;
         }
         settings_.*(key->number) = number;
@@ -371,7 +382,7 @@ bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
             settings_.*(key->check) = equalsFolded(value, L"yes") ? 1 : 0;
             break;
         }
-        error = where + L": " + key->name + L" must be yes or no, not " + quote(value);
+        error = where + L": " + key->name + L" must be yes or no, not " + quoted(value);
         return false;
     case KeyKind::Text:
         if (value.empty()) {
@@ -399,7 +410,7 @@ bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
         }
         Origins& listed = key->kind == KeyKind::KernelFlag ? kernelOrigins_ : stackwalkOrigins_;
         if (!listed[index].empty()) {
-            error = where + L": " + vocabulary.what + L" " + quote(value) +
+            error = where + L": " + vocabulary.what + L" " + quoted(value) +
                     L" is listed twice; first at " + listed[index];
             return false;
         }
@@ -413,7 +424,7 @@ bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
         }
         const auto [entry, added] = providerOrigins_.emplace(std::wstring(value), where);
         if (!added) {
-            error = where + L": provider " + quote(value) + L" is listed twice; first at " +
+            error = where + L": provider " + quoted(value) + L" is listed twice; first at " +
                     entry->second;
             return false;
         }

@@ -4,6 +4,7 @@
 
 #include "settings/trace_settings.h"
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,23 @@
 #include <vector>
 
 namespace corvane {
+
+// Far beyond any real profile (20,000 providers take about 1 MiB), and small enough that a wrong
+// file given as the profile is refused before it costs much memory.
+inline constexpr std::size_t kLargestProfile = 16U << 20;
+// A line holds one value; the longest path Windows takes is 32,767 UTF-16 units.
+inline constexpr std::size_t kLongestProfileLine = 64U << 10;
+
+// How much of a value a message shows, and of a path.
+inline constexpr std::size_t kShownValueLength = 64;
+inline constexpr std::size_t kShownPathLength = 1024;
+
+// `text` for a message: a longer one is cut to its first `length` characters and "...", so that
+// a runaway value does not flood the terminal.
+[[nodiscard]] std::wstring shortened(std::wstring_view text,
+                                     std::size_t length = kShownValueLength);
+// The same in single quotes.
+[[nodiscard]] std::wstring quoted(std::wstring_view text, std::size_t length = kShownValueLength);
 
 // The order in which the dialog's sorted Providers list would show two names.
 using ProviderOrder = std::function<bool(const std::wstring&, const std::wstring&)>;

@@ -38,7 +38,10 @@ constexpr wchar_t kUsage[] =
     L"  --template       print a profile with every key at its default\n"
     L"  --list NAME      print the names a list key accepts; providers only on Windows\n"
     L"\n"
-    L"Exit status: 0 written, 1 bad profile or arguments, 2 the file could not be written.\n";
+    L"A profile may hold up to 16 MiB, a line of it up to 64 KiB.\n"
+    L"\n"
+    L"Exit status: 0 written, 1 bad profile or arguments, 2 the file could not be written,\n"
+    L"4 out of memory.\n";
 
 constexpr const wchar_t* kListNames[] = {L"kernel", L"stackwalk", L"file-modes", L"providers"};
 
@@ -127,12 +130,13 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
                                 argument == L"--code-page" || argument == L"--set";
         if (!takesValue) {
             if (argument.size() > 1 && argument[0] == L'-') {
-                error = L"unknown option '" + argument + L"'; did you mean '" +
+                error = L"unknown option " + quoted(argument) + L"; did you mean '" +
                         nearestName(argument, kOptions) + L"'?";
                 return false;
             }
             if (line.profile) {
-                error = L"one profile at a time: '" + *line.profile + L"' and '" + argument + L"'";
+                error = L"one profile at a time: " + quoted(*line.profile, kShownPathLength) +
+                        L" and " + quoted(argument, kShownPathLength);
                 return false;
             }
             line.profile = argument;
@@ -157,8 +161,8 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
             unsigned codePage = 0;
             if (line.codePage || !parseCodePage(value, codePage)) {
                 error = L"--code-page takes one code page number from 1 to 65535, such as 437 or "
-                        L"65001, not '" +
-                        value + L"'";
+                        L"65001, not " +
+                        quoted(value);
                 return false;
             }
             line.codePage = codePage;
@@ -189,7 +193,7 @@ int printList(const std::wstring& name, ScriptToolHost& host, Reporter& reporter
         std::stable_sort(names.begin(), names.end(), host.providerOrder());
     } else {
         const std::vector<std::wstring_view> known(std::begin(kListNames), std::end(kListNames));
-        return reporter.fail(kExitBadInput, L"unknown list '" + name + L"'; did you mean '" +
+        return reporter.fail(kExitBadInput, L"unknown list " + quoted(name) + L"; did you mean '" +
                                                 nearestName(name, known) + L"'?");
     }
     std::wstring text;
@@ -234,9 +238,15 @@ int encodeScript(const std::wstring& script, const CommandLine& line, ScriptTool
 int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporter) {
     std::string profileText;
     std::wstring why;
-    if (!host.readFile(*line.profile, profileText, why)) {
-        return reporter.fail(kExitBadInput, L"cannot read the profile '" + *line.profile + L"'" +
+    const std::wstring shownProfile = quoted(*line.profile, kShownPathLength);
+    if (!host.readFile(*line.profile, kLargestProfile, profileText, why)) {
+        return reporter.fail(kExitBadInput, L"cannot read the profile " + shownProfile +
                                                 (why.empty() ? L"" : L": " + why));
+    }
+    if (profileText.size() > kLargestProfile) {
+        return reporter.fail(kExitBadInput, L"the profile " + shownProfile + L" is larger than " +
+                                                std::to_wstring(kLargestProfile >> 20) +
+                                                L" MiB, the most it may hold");
     }
 
     // One reading of the clock for the default output path and the default file name.
@@ -247,7 +257,8 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
     ProfileReader reader(profileDefaults(environment));
     std::wstring error;
     if (!reader.readProfile(profileText, error)) {
-        return reporter.fail(kExitBadInput, *line.profile + L": " + error);
+        return reporter.fail(kExitBadInput,
+                             shortened(*line.profile, kShownPathLength) + L": " + error);
     }
     for (const std::wstring& assignment : line.assignments) {
         if (!reader.readAssignment(assignment, error)) {
@@ -280,15 +291,17 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
         return kExitDone;
     }
     const std::wstring path = line.output ? *line.output : DefaultScriptName(now);
-    if (!line.force && host.fileExists(path)) {
-        return reporter.fail(kExitNotWritten,
-                             L"'" + path + L"' exists; give --force to replace it");
+    switch (host.writeFile(path, bytes, line.force, why)) {
+    case FileWrite::Written:
+        return kExitDone;
+    case FileWrite::NameTaken:
+        return reporter.fail(kExitNotWritten, quoted(path, kShownPathLength) +
+                                                  L" exists; give --force to replace it");
+    case FileWrite::Failed:
+        break;
     }
-    if (!host.writeFileReplacing(path, bytes, why)) {
-        return reporter.fail(kExitNotWritten,
-                             L"cannot write '" + path + L"'" + (why.empty() ? L"" : L": " + why));
-    }
-    return kExitDone;
+    return reporter.fail(kExitNotWritten, L"cannot write " + quoted(path, kShownPathLength) +
+                                              (why.empty() ? L"" : L": " + why));
 }
 
 } // namespace

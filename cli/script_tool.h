@@ -5,6 +5,7 @@
 #include "cli/profile.h"
 #include "settings/trace_settings.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,18 +13,23 @@
 namespace corvane {
 
 enum class Encoding { Ok, Unrepresentable, UnknownCodePage };
+enum class FileWrite { Written, NameTaken, Failed };
 
 // The services of the system the program runs on.
 class ScriptToolHost {
 public:
     virtual ~ScriptToolHost() = default;
 
-    // On failure `why` holds the system's reason, or stays empty when it gave none.
-    [[nodiscard]] virtual bool readFile(const std::wstring& path, std::string& bytes,
-                                        std::wstring& why) = 0;
-    [[nodiscard]] virtual bool fileExists(const std::wstring& path) = 0;
-    [[nodiscard]] virtual bool writeFileReplacing(const std::wstring& path,
-                                                  const std::string& bytes, std::wstring& why) = 0;
+    // Stops reading once the file has shown to be longer than `limit` bytes, so that a huge file
+    // or an endless device costs no more than that. On failure `why` holds the system's reason,
+    // or stays empty when it gave none.
+    [[nodiscard]] virtual bool readFile(const std::wstring& path, std::size_t limit,
+                                        std::string& bytes, std::wstring& why) = 0;
+    // NameTaken, with nothing written, where something has the name and `replaceExisting` is
+    // false; the check and the creation are one step where the system allows it. On Failed `why`
+    // holds the reason.
+    [[nodiscard]] virtual FileWrite writeFile(const std::wstring& path, const std::string& bytes,
+                                              bool replaceExisting, std::wstring& why) = 0;
 
     // The desktop folder (none off Windows) and the clock, for the defaults and the file name.
     [[nodiscard]] virtual DefaultsEnvironment defaultsEnvironment() = 0;
@@ -48,6 +54,10 @@ public:
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitBadInput = 1; // bad profile or arguments
 inline constexpr int kExitNotWritten = 2;
+inline constexpr int kExitOutOfMemory = 4; // 3 is what an abort gives on Windows
+
+// Written by each system's entry point, without allocating, when memory runs out.
+inline constexpr char kOutOfMemoryMessage[] = "corvane-script: out of memory\n";
 
 // Runs one command line (without the program name) and returns the exit status.
 [[nodiscard]] int runScriptTool(const std::vector<std::wstring>& arguments, ScriptToolHost& host);

@@ -8,11 +8,10 @@ namespace corvane {
 
 class SystemScriptToolHost : public ScriptToolHost {
 public:
-    [[nodiscard]] bool readFile(const std::wstring& path, std::string& bytes,
+    [[nodiscard]] bool readFile(const std::wstring& path, std::size_t limit, std::string& bytes,
                                 std::wstring& why) override;
-    [[nodiscard]] bool fileExists(const std::wstring& path) override;
-    [[nodiscard]] bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
-                                          std::wstring& why) override;
+    [[nodiscard]] FileWrite writeFile(const std::wstring& path, const std::string& bytes,
+                                      bool replaceExisting, std::wstring& why) override;
     [[nodiscard]] DefaultsEnvironment defaultsEnvironment() override;
     [[nodiscard]] unsigned scriptCodePage() override;
     [[nodiscard]] Encoding encode(const std::wstring& text, unsigned codePage,

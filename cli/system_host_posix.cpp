@@ -9,8 +9,6 @@
 #include <ctime>
 #include <optional>
 
-#include <sys/stat.h>
-
 namespace corvane {
 namespace {
 
@@ -59,7 +57,7 @@ bool writeStream(std::FILE* stream, std::string_view bytes) {
 
 } // namespace
 
-bool SystemScriptToolHost::readFile(const std::wstring& path, std::string& bytes,
+bool SystemScriptToolHost::readFile(const std::wstring& path, std::size_t limit, std::string& bytes,
                                     std::wstring& why) {
     bytes.clear();
     UniqueStream file(std::fopen(toUtf8(path).c_str(), "rb"));
@@ -69,29 +67,40 @@ bool SystemScriptToolHost::readFile(const std::wstring& path, std::string& bytes
     }
     char block[65536];
     std::size_t count = 0;
-    while ((count = std::fread(block, 1, sizeof block, file.get())) > 0) {
+    errno = 0;
+    while (bytes.size() <= limit && (count = std::fread(block, 1, sizeof block, file.get())) > 0) {
         bytes.append(block, count);
     }
     if (std::ferror(file.get()) != 0) {
-        why = systemReason(EIO);
+        // A folder opens, and its first read says why it cannot be read.
+        why = systemReason(errno != 0 ? errno : EIO);
         return false;
     }
     return true;
 }
 
-bool SystemScriptToolHost::fileExists(const std::wstring& path) {
-    struct stat status {};
-    return lstat(toUtf8(path).c_str(), &status) == 0;
-}
-
-bool SystemScriptToolHost::writeFileReplacing(const std::wstring& path, const std::string& bytes,
-                                              std::wstring& why) {
+FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::string& bytes,
+                                          bool replaceExisting, std::wstring& why) {
     int error = 0;
-    if (corvane::writeFileReplacing(toUtf8(path), bytes, error)) {
-        return true;
+    const ScriptFileOutcome outcome = writeScriptFile(
+        toUtf8(path), bytes, replaceExisting ? Existing::Replace : Existing::Keep, error);
+    switch (outcome) {
+    case ScriptFileOutcome::Written:
+        return FileWrite::Written;
+    case ScriptFileOutcome::NameTaken:
+        return FileWrite::NameTaken;
+    case ScriptFileOutcome::Failed:
+        why = systemReason(error);
+        return FileWrite::Failed;
+    default:
+        break;
     }
-    why = systemReason(error);
-    return false;
+    std::wstring refusal;
+    if (!fromUtf8(refusalReason(outcome), refusal)) {
+        refusal = L"refused";
+    }
+    why = error != 0 ? refusal + L" (" + systemReason(error) + L")" : refusal;
+    return FileWrite::Failed;
 }
 
 DefaultsEnvironment SystemScriptToolHost::defaultsEnvironment() {

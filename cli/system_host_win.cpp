@@ -96,18 +96,23 @@ bool listBoxLess(const std::wstring& left, const std::wstring& right) {
 
 } // namespace
 
-bool SystemScriptToolHost::readFile(const std::wstring& path, std::string& bytes,
+bool SystemScriptToolHost::readFile(const std::wstring& path, std::size_t limit, std::string& bytes,
                                     std::wstring& why) {
     bytes.clear();
-    const ReadHandle file(CreateFileW(withLongPathPrefix(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::wstring longPath = withLongPathPrefix(path);
+    const ReadHandle file(CreateFileW(longPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
-        why = systemReason(GetLastError());
+        const DWORD error = GetLastError();
+        // A folder cannot be opened this way, and the system calls that "Access is denied".
+        const DWORD attributes = GetFileAttributesW(longPath.c_str());
+        why = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                  ? L"it is a folder"
+                  : systemReason(error);
         return false;
     }
     char block[65536];
-    for (;;) {
+    while (bytes.size() <= limit) {
         DWORD count = 0;
         if (!ReadFile(file.get(), block, sizeof block, &count, nullptr)) {
             why = systemReason(GetLastError());
@@ -118,24 +123,25 @@ bool SystemScriptToolHost::readFile(const std::wstring& path, std::string& bytes
         }
         bytes.append(block, count);
     }
+    return true;
 }
 
-bool SystemScriptToolHost::fileExists(const std::wstring& path) {
-    return GetFileAttributesW(withLongPathPrefix(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool SystemScriptToolHost::writeFileReplacing(const std::wstring& path, const std::string& bytes,
-                                              std::wstring& why) {
+FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::string& bytes,
+                                          bool replaceExisting, std::wstring& why) {
+    if (!replaceExisting &&
+        GetFileAttributesW(withLongPathPrefix(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return FileWrite::NameTaken;
+    }
     WriteOutcome outcome;
     if (corvane::writeFileReplacing(path, bytes, platformFilePlacement(), outcome)) {
-        return true;
+        return FileWrite::Written;
     }
     why = outcome.refusal != WriteRefusal::None ? refusalReason(outcome.refusal)
                                                 : systemReason(outcome.error);
     if (const std::wstring kept = keptFilesNote(outcome); !kept.empty()) {
         why += L"; " + kept;
     }
-    return false;
+    return FileWrite::Failed;
 }
 
 DefaultsEnvironment SystemScriptToolHost::defaultsEnvironment() {

@@ -12,15 +12,61 @@ enum class IconvConversion { Ok, Unrepresentable, UnknownCodePage };
 [[nodiscard]] std::string iconvNameOfCodePage(unsigned codePage);
 
 // UTF-8 text into the code page, exactly or not at all: no transliteration, no replacement
-// characters; `bytes` is empty unless the result is Ok.
+// characters, and only bytes that give the same text back (iconv's code page 932 turns U+00A5
+// into 0x5C, a backslash); `bytes` is empty unless the result is Ok.
 [[nodiscard]] IconvConversion utf8ToCodePage(const std::string& utf8, unsigned codePage,
                                              std::string& bytes);
 
+// What happens to a file that already has the name.
+enum class Existing { Keep, Replace };
+
+enum class ScriptFileOutcome {
+    Written,
+    NameTaken, // Existing::Keep, and something has the name
+    Failed,    // a call failed; its errno is given
+    // Refused before anything was written:
+    StrangersLink, // a link that the kernel's protected-symlinks rule would not let us follow
+    DanglingLink,  // a link to nothing
+    Folder,
+    NamedPipe,
+    Device,
+    Socket,
+    ReadOnly,     // the owner may not write the file
+    OwnerNotKept, // the new file could not be given the earlier one's owner and group; errno given
+};
+
+// The reason of a refusal as the user reads it ("it is a folder"); empty for the other outcomes.
+[[nodiscard]] const char* refusalReason(ScriptFileOutcome outcome) noexcept;
+
+// The calls that make the written file durable and put it in place, behind a seam so that tests
+// can see their order and fail them. Each returns 0 or an errno value.
+class PosixFilePlacement {
+public:
+    virtual ~PosixFilePlacement() = default;
+    [[nodiscard]] virtual int sync(int descriptor) noexcept;
+    // `from` takes the name `to` in `folder`. Without `replace` only where the name is free, in
+    // one step; EINVAL or ENOSYS where the file system or the kernel cannot do that.
+    [[nodiscard]] virtual int rename(int folder, const char* from, const char* to,
+                                     bool replace) noexcept;
+};
+
+PosixFilePlacement& platformPosixFilePlacement();
+
 // Writes a new file in the destination's folder, syncs it to disk and only then renames it over
-// `path`. A file that is replaced keeps its permissions; a symbolic link at `path` stays, and the
-// file it names is replaced. On failure the temporary file is gone, whatever was at `path` is
-// untouched and `error` holds the errno of the step that failed.
-[[nodiscard]] bool writeFileReplacing(const std::string& path, const std::string& bytes,
-                                      int& error) noexcept;
+// `path`, so that a failed write never leaves a damaged script. On failure or refusal the
+// temporary file is gone and whatever was at `path` is untouched.
+// - Only a regular file is replaced, and only with Existing::Replace; with Existing::Keep the
+//   check and the creation are one step. A read-only file is refused.
+// - A replaced file keeps its permissions, owner and group, or is refused where the owner
+//   cannot be kept.
+// - A symbolic link stays, and the file it names is replaced. It is followed only where the
+//   kernel's protected-symlinks rule would follow it: not in a sticky folder that everyone may
+//   write to when neither we nor the folder's owner made it. A link to nothing is refused.
+// `error` holds the errno where the outcome gives one.
+[[nodiscard]] ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& bytes,
+                                                Existing existing, int& error) noexcept;
+[[nodiscard]] ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& bytes,
+                                                Existing existing, int& error,
+                                                PosixFilePlacement& placement) noexcept;
 
 } // namespace corvane

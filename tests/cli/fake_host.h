@@ -5,6 +5,7 @@
 #include "cli/script_tool.h"
 #include "cli/utf8.h"
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,26 +25,29 @@ public:
     std::string output;
     std::wstring errors;
 
-    bool readFile(const std::wstring& path, std::string& bytes, std::wstring& why) override {
+    bool readFile(const std::wstring& path, std::size_t limit, std::string& bytes,
+                  std::wstring& why) override {
         const auto file = files.find(path);
         if (file == files.end()) {
             why = L"no such file";
             return false;
         }
-        bytes = file->second;
+        bytes = file->second.substr(0, limit + 1);
         return true;
     }
-    bool fileExists(const std::wstring& path) override { return files.count(path) != 0; }
-    bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
-                            std::wstring& why) override {
+    FileWrite writeFile(const std::wstring& path, const std::string& bytes, bool replaceExisting,
+                        std::wstring& why) override {
+        if (!replaceExisting && files.count(path) != 0) {
+            return FileWrite::NameTaken;
+        }
         for (const std::wstring& folder : unwritableFolders) {
             if (path.rfind(folder, 0) == 0) {
                 why = L"access denied";
-                return false;
+                return FileWrite::Failed;
             }
         }
         files[path] = bytes;
-        return true;
+        return FileWrite::Written;
     }
     DefaultsEnvironment defaultsEnvironment() override {
         return DefaultsEnvironment{[this] { return desktop; }, [this] { return now; }};

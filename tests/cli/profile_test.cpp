@@ -196,6 +196,19 @@ TEST(ProfileAssignments, WinOverTheProfileAndAddToLists) {
     EXPECT_EQ(error, L"--set provider=P: provider 'P' is listed twice; first at line 2");
 }
 
+TEST(ProfileLimits, AnOverlongLineIsRefusedAndABadValueIsQuotedShort) {
+    std::wstring error;
+    const std::string longest = "#" + std::string(kLongestProfileLine - 1, 'x');
+    ProfileReader reader(defaultsWithDesktop());
+    EXPECT_TRUE(reader.readProfile(longest + "\r\n" + longest, error)) << toUtf8(error);
+    EXPECT_FALSE(reader.readProfile("heap = no\n" + longest + "x\n", error));
+    EXPECT_EQ(error, L"line 2: longer than 65536 bytes");
+
+    EXPECT_FALSE(reader.readProfile("buffer-size-kb = " + std::string(5000, '7'), error));
+    EXPECT_EQ(error, L"line 1: buffer-size-kb must be a whole number from 4 to 1024, not '" +
+                         std::wstring(kShownValueLength, L'7') + L"...'");
+}
+
 TEST(NearestName, IgnoresCaseAndPrefersTheFirstOnATie) {
     const std::vector<std::wstring_view> names = {L"CSWITCH", L"COMPACT_CSWITCH", L"DPC"};
     EXPECT_EQ(nearestName(L"CSWTICH", names), L"CSWITCH");
@@ -216,7 +229,8 @@ TEST(Utf8, RoundTripsEveryPlaneAndRefusesMalformedBytes) {
     EXPECT_FALSE(isAscii(text));
     EXPECT_TRUE(isAscii(L"plain ~ text"));
     for (const char* malformed :
-         {"\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x80", "\xFF\xFE"}) {
+         {"\xE9", "\xC0\xAF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xED\xA0\x80",
+          "\xF4\x90\x80\x80", "\xE4\xB8", "\x80", "\xFF\xFE"}) {
         EXPECT_FALSE(fromUtf8(malformed, text)) << malformed;
     }
 }

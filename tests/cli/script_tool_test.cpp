@@ -277,6 +277,10 @@ TEST(ScriptToolRefusals, EachBadRunSaysWhyAndWritesNothing) {
     EXPECT_EQ(host.run({L"missing.txt"}), kExitBadInput);
     EXPECT_EQ(host.errors,
               L"corvane-script: cannot read the profile 'missing.txt': no such file\n");
+    host.files[L"big.txt"] = std::string(kLargestProfile + 1, '#');
+    EXPECT_EQ(host.run({L"big.txt"}), kExitBadInput);
+    EXPECT_EQ(host.errors, L"corvane-script: the profile 'big.txt' is larger than 16 MiB, the most "
+                           L"it may hold\n");
     EXPECT_EQ(host.run({L"--list", L"kernels"}), kExitBadInput);
     EXPECT_EQ(host.errors, L"corvane-script: unknown list 'kernels'; did you mean 'kernel'?\n");
 }
