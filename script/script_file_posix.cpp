@@ -1,9 +1,9 @@
 #include "script/script_file_posix.h"
 
 #include <cerrno>
-#include <cstddef>
-#include <cstdio>
 #include <climits>
+#include <cstddef>
+#include <cstdio> // renameat2
 #include <string>
 #include <utility>
 #include <vector>

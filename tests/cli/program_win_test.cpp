@@ -170,6 +170,15 @@ TEST(ScriptProgram, CarriesAnAsInvokerManifestAndTheProjectsVersion) {
     EXPECT_EQ(fixed->dwFileVersionLS, DWORD{CORVANE_VERSION_PATCH << 16 | CORVANE_VERSION_TWEAK});
 }
 
+TEST(ScriptProgram, AFolderGivenAsTheProfileIsCalledOne) {
+    ScratchFolder folder;
+    SystemScriptToolHost host;
+    std::string bytes;
+    std::wstring why;
+    EXPECT_FALSE(host.readFile(folder.path(), kLargestProfile, bytes, why));
+    EXPECT_EQ(why, L"it is a folder");
+}
+
 TEST(ScriptProgram, ListsTheRegisteredProvidersAsTheSortedListShowsThem) {
     tdh_fixture::ScriptFile providers;
     ASSERT_TRUE(providers.write("provider Zeta\nprovider alpha\nprovider Caf\xC3\xA9\n"
