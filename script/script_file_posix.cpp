@@ -409,7 +409,7 @@ const char* refusalReason(ScriptFileOutcome outcome) noexcept {
     case ScriptFileOutcome::Socket:
         return "it is a socket, not a file";
     case ScriptFileOutcome::ReadOnly:
-        return "it is read-only";
+        return "the file is read-only";
     case ScriptFileOutcome::OwnerNotKept:
         return "it belongs to another user or group, which the new file could not keep";
     case ScriptFileOutcome::Written:
