@@ -77,8 +77,9 @@ const std::vector<ProfileKey>& profileKeys() {
         textKey(L"heap-session-name", &TraceSettings::heapSessionName,
                 L"Heap Session Name: name of the heap session"),
         textKey(L"heap-path", &TraceSettings::heapPath, L"Heap Path: log file of the heap session"),
-        listKey(L"file-mode", KeyKind::FileMode,
-                L"File Mode: Sequential, Circular, Append or NewFile"),
+        // Its text field only names it in messages; the value is checked against the catalogue.
+        {L"file-mode", KeyKind::FileMode, L"File Mode: Sequential, Circular, Append or NewFile",
+         nullptr, 0, 0, nullptr, &TraceSettings::fileMode},
         listKey(L"kernel-flag", KeyKind::KernelFlag,
                 L"Kernel Flags/Groups: one line per name (corvane-script --list kernel)"),
         listKey(L"stackwalk", KeyKind::Stackwalk,
@@ -446,6 +447,34 @@ bool ProfileReader::etlOutPathSet() const {
         }
     }
     return false;
+}
+
+std::wstring ProfileReader::origin(std::wstring TraceSettings::*field,
+                                   const std::wstring& profileName) const {
+    const std::vector<ProfileKey>& keys = profileKeys();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i].text != field) {
+            continue;
+        }
+        const std::wstring key = keys[i].name;
+        if (!assignmentOrigins_[i].empty()) {
+            return L"--set " + key;
+        }
+        if (!profileOrigins_[i].empty()) {
+            return profileName + L": " + profileOrigins_[i] + L": " + key;
+        }
+        return L"the default " + key;
+    }
+    return {};
+}
+
+std::wstring ProfileReader::providerOrigin(const std::wstring& name,
+                                           const std::wstring& profileName) const {
+    const auto found = providerOrigins_.find(name);
+    if (found == providerOrigins_.end() || found->second.rfind(L"--set ", 0) == 0) {
+        return L"--set provider";
+    }
+    return profileName + L": " + found->second + L": provider";
 }
 
 TraceSettings ProfileReader::settings(const ProviderOrder& providerOrder) const {

@@ -59,6 +59,13 @@ public:
 
     [[nodiscard]] bool etlOutPathSet() const;
 
+    // Where a text value or a provider was given, for messages: "PROFILE: line 7: session-name"
+    // or "--set session-name" (an assignment's own text may be what is wrong with it).
+    [[nodiscard]] std::wstring origin(std::wstring TraceSettings::*field,
+                                      const std::wstring& profileName) const;
+    [[nodiscard]] std::wstring providerOrigin(const std::wstring& name,
+                                              const std::wstring& profileName) const;
+
     // The settings, with the selections in the order in which the dialog's lists show them.
     [[nodiscard]] TraceSettings settings(const ProviderOrder& providerOrder) const;
 

@@ -3,6 +3,7 @@
 #include "cli/utf8.h"
 #include "corvane_version.h"
 #include "script/capture_script.h"
+#include "script/script_checks.h"
 #include "script/script_file_name.h"
 #include "script/script_messages.h"
 #include "settings/catalogues.h"
@@ -235,6 +236,35 @@ int encodeScript(const std::wstring& script, const CommandLine& line, ScriptTool
                          L"code page " + std::to_wstring(codePage) + L" is not available here");
 }
 
+// Refuses a script that the command prompt would not run as written, naming the value or line.
+int refuseUnrunnable(const TraceSettings& settings, const std::wstring& script,
+                     const ProfileReader& reader, const std::wstring& profileName,
+                     Reporter& reporter) {
+    if (const std::optional<ControlCharacterFinding> found = findControlCharacter(settings)) {
+        const std::wstring where =
+            found->value != nullptr
+                ? reader.origin(found->value->field, profileName)
+                : reader.providerOrigin(settings.providers[found->provider], profileName);
+        return reporter.fail(kExitBadInput,
+                             where + L" " + controlCharacterProblem(found->character));
+    }
+    const std::optional<OverlongLine> overlong = findOverlongLine(script);
+    if (!overlong) {
+        return kExitDone;
+    }
+    std::wstring message = std::wstring(scriptLineName(overlong->line)) + L" (line " +
+                           std::to_wstring(overlong->number) + L" of the script) would be " +
+                           groupedNumber(overlong->length) + L" characters long, " +
+                           groupedNumber(overlong->length - kCommandPromptLineLimit) +
+                           L" more than the " + groupedNumber(kCommandPromptLineLimit) +
+                           L" that the command prompt reads";
+    if (overlong->line == ScriptLine::UserStart) {
+        message += L"; about " + groupedNumber(providersThatFit(settings)) + L" of the " +
+                   groupedNumber(settings.providers.size()) + L" selected providers would fit";
+    }
+    return reporter.fail(kExitBadInput, message + L". " + scriptLineRemedy(overlong->line));
+}
+
 int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporter) {
     std::string profileText;
     std::wstring why;
@@ -277,6 +307,10 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
     if (!script) {
         return reporter.fail(kExitBadInput, L"nothing to trace: select at least one kernel-flag "
                                             L"or provider, or set heap = yes");
+    }
+    if (const int status = refuseUnrunnable(settings, *script, reader, *line.profile, reporter);
+        status != kExitDone) {
+        return status;
     }
     std::string bytes;
     if (const int status = encodeScript(*script, line, host, reporter, bytes);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 namespace corvane {
@@ -56,6 +57,11 @@ constexpr FrameLine kScriptTemplate[] = {
     {Piece::Text, L""},
     {Piece::StopSection, {}},
 };
+
+// The lines that the stop section brings, in order; the last only for heap tracing by name.
+constexpr ScriptLine kStopSectionLines[] = {ScriptLine::StopCommand, ScriptLine::Fixed,
+                                            ScriptLine::ViewerCommand,
+                                            ScriptLine::TracingFlagsClear};
 
 // The facts of one assembly that decide which pieces are present.
 struct Assembly {
@@ -278,6 +284,27 @@ HeapTargetForm heapTargetForm(std::wstring_view heapProcess) {
     }
     const bool startsWithNumber = i < heapProcess.size() && isDecimalDigit(heapProcess[i]);
     return startsWithNumber ? HeapTargetForm::Pid : HeapTargetForm::Name;
+}
+
+ScriptLine scriptLineAt(std::size_t index) noexcept {
+    constexpr std::size_t kStopSectionStart = std::size(kScriptTemplate) - 1;
+    if (index >= kStopSectionStart) {
+        const std::size_t inSection = index - kStopSectionStart;
+        return inSection < std::size(kStopSectionLines) ? kStopSectionLines[inSection]
+                                                        : ScriptLine::Fixed;
+    }
+    switch (kScriptTemplate[index].piece) {
+    case Piece::TracingFlagsSet:
+        return ScriptLine::TracingFlagsSet;
+    case Piece::KernelStart:
+        return ScriptLine::KernelStart;
+    case Piece::UserStart:
+        return ScriptLine::UserStart;
+    case Piece::HeapStart:
+        return ScriptLine::HeapStart;
+    default:
+        return ScriptLine::Fixed;
+    }
 }
 
 std::optional<std::wstring> BuildCaptureScript(const TraceSettings& settings) {

@@ -3,6 +3,7 @@
 
 #include "settings/trace_settings.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,5 +18,20 @@ enum class HeapTargetForm { Pid, Name };
 
 // The whole script (UTF-16, CR LF line ends), or nothing when nothing would be traced.
 [[nodiscard]] std::optional<std::wstring> BuildCaptureScript(const TraceSettings& settings);
+
+// What a line of the script carries; every line but these holds fixed text or an empty slot.
+enum class ScriptLine {
+    Fixed,
+    TracingFlagsSet,
+    KernelStart,
+    UserStart,
+    HeapStart,
+    StopCommand,
+    ViewerCommand,
+    TracingFlagsClear,
+};
+
+// The line at a zero-based position, the same in every script the assembly makes.
+[[nodiscard]] ScriptLine scriptLineAt(std::size_t index) noexcept;
 
 } // namespace corvane

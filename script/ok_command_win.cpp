@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "script/capture_script.h"
+#include "script/script_checks.h"
 #include "script/script_file_win.h"
 #include "settings/exchange_win.h"
 
@@ -83,6 +84,10 @@ void runOkCommand(HWND dialog, TraceSettings& settings, ScriptUi& ui) {
     const std::optional<std::wstring> script = BuildCaptureScript(settings);
     if (!script) {
         ui.showMessage(dialog, L"Please input parameters.");
+        return;
+    }
+    if (const std::optional<std::wstring> refusal = scriptRefusal(settings, *script)) {
+        ui.showMessage(dialog, refusal->c_str());
         return;
     }
     SaveCaptureScript(dialog, *script, ui);

@@ -9,8 +9,9 @@
 
 namespace corvane {
 
-// Shows "Please input valid data." when a control holds a bad value and "Please input
-// parameters." when nothing would be traced; otherwise hands the script to SaveCaptureScript.
+// Shows "Please input valid data." when a control holds a bad value, "Please input parameters."
+// when nothing would be traced, and why when the command prompt would not run the script as
+// written; otherwise hands the script to SaveCaptureScript.
 void runOkCommand(HWND dialog, TraceSettings& settings, ScriptUi& ui);
 
 } // namespace corvane

@@ -4,6 +4,7 @@
 //   make_capture_script SETTINGS_FILE OUTPUT_PATH
 // Exit codes: 0 written, 1 refused with a message (printed), 2 nothing selected, 3 bad input.
 #include "script/capture_script.h"
+#include "script/script_checks.h"
 #include "script/script_file_win.h"
 #include "settings/trace_settings.h"
 #include "tests/dialog/fake_script_ui.h"
@@ -189,6 +190,10 @@ int main() {
     if (!script) {
         std::fprintf(stderr, "nothing selected\n");
         return 2;
+    }
+    if (const std::optional<std::wstring> refusal = corvane::scriptRefusal(settings, *script)) {
+        printUtf8(*refusal);
+        return 1;
     }
     // The save dialog is answered with the output path; messages are kept, not shown.
     corvane::testing::FakeScriptUi ui;
