@@ -138,8 +138,44 @@ struct BadRun {
     const wchar_t* message;
 };
 
+// 200 providers of 32 characters with call stacks: a user session's line of 9,120 characters.
+const std::string kTooManyProviders = [] {
+    std::string profile = "etl-out-path = D:\\o.etl\nlog-stack = yes\n";
+    for (int i = 100000; i < 100200; ++i) {
+        profile += "provider = Microsoft-Windows-Kernel-P" + std::to_string(i) + "\n";
+    }
+    return profile;
+}();
+
 // Every one ends with the message on standard error and nothing written anywhere.
 const BadRun kBadRuns[] = {
+    {kTooManyProviders.c_str(),
+     {},
+     kExitBadInput,
+     L"the user session's command line (line 15 of the script) would be 9,120 characters long, "
+     L"929 more than the 8,191 that the command prompt reads; about 179 of the 200 selected "
+     L"providers would fit. Select fewer providers, or use a shorter User Path or Session name."},
+    {"etl-out-path = D:\\o.etl\nkernel-flag = DPC\n",
+     {L"--set", L"kernel-path=" + std::wstring(8100, L'x')},
+     kExitBadInput,
+     L"the kernel session's command line (line 13 of the script) would be 8,203 characters long, "
+     L"12 more than the 8,191 that the command prompt reads. Select fewer kernel flags or stack "
+     L"walks, or use a shorter Kernel Path."},
+    {"etl-out-path = D:\\o.etl\nheap = yes\nheap-path = a\rb\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 3: heap-path holds a control character (U+000D), which the command prompt "
+     L"would not read as written"},
+    {"etl-out-path = D:\\o.etl\nprovider = Acme\x1A\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: provider holds a control character (U+001A), which the command prompt "
+     L"would not read as written"},
+    {"etl-out-path = D:\\o.etl\nheap = yes\n",
+     {L"--set", L"session-name=Vell\ndel /q C:\\important\\*"},
+     kExitBadInput,
+     L"--set session-name holds a control character (U+000A), which the command prompt would "
+     L"not read as written"},
     {"etl-out-path = D:\\o.etl\n# 2\n# 3\n# 4\n# 5\n\nkernel-flag = CSWTICH\n",
      {},
      kExitBadInput,
