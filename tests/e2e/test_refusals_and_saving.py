@@ -2,8 +2,8 @@
 overwrite prompt's Yes and No, and Cancel."""
 
 from harness import (BUFFER_SIZE, CANCEL, HEAP, HEAP_PROCESS, KERNEL_FLAGS, KERNEL_PATH,
-                     MAX_FILE, MESSAGE_ICON, MESSAGE_TEXT, OK, SAVE_NAME_EDIT, STACKWALK, USER_PATH,
-                     windows_path, wait_until)
+                     LOG_STACK, MAX_FILE, MESSAGE_ICON, MESSAGE_TEXT, OK, PROVIDERS, SAVE_NAME_EDIT,
+                     STACKWALK, USER_PATH, windows_path, wait_until)
 
 
 def set_text(app, field, text):
@@ -85,6 +85,32 @@ def test_nothing_to_trace_is_refused_before_any_save_dialog(corvane):
     assert look.main.visible and app.process.poll() is None
     app.click(CANCEL)
     assert app.wait_exit() == 2
+
+
+def test_a_selection_too_long_for_cmd_is_refused_before_the_save_dialog_and_fewer_save(corvane):
+    # 64 providers of 120 characters with call stacks make a user session's line of 8,632.
+    names = [f"Contoso-Tracing-Provider-{i:02d}-" + "x" * 92 for i in range(64)]
+    app = corvane(providers=names)
+    app.wait_for_focus(OK)
+    app.click(LOG_STACK)
+    app.click_item(PROVIDERS, names[0])
+    app.keys(*["Down", "space"] * 63)
+    app.wait_for("every provider selected",
+                 lambda look: len(look.main.control(PROVIDERS).selected) == 64)
+    app.click(OK)
+    look = expect_message(app, "The user session's command line would be 8,632 characters long; "
+                               "the command prompt reads at most 8,191. Select fewer providers, "
+                               "or use a shorter User Path or Session name.")
+    providers = look.main.control(PROVIDERS)
+    assert len(providers.selected) == 64 and look.main.control(LOG_STACK).check == 1
+
+    for index in range(providers.topIndex, providers.topIndex + 8):
+        app.click_at(*providers.item_point(index))
+    app.wait_for("56 selected", lambda look: len(look.main.control(PROVIDERS).selected) == 56)
+    open_save_dialog(app)
+    save_as(app, app.folder / "fewer.cmd")
+    wait_until("fewer.cmd", (app.folder / "fewer.cmd").exists)
+    assert (app.folder / "fewer.cmd").read_bytes().count(b":::'stack'") == 56
 
 
 def open_save_dialog(app):

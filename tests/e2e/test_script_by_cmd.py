@@ -281,6 +281,26 @@ def test_a_job_saved_by_corvane_itself_calls_the_tools_as_chosen(corvane, script
     ]
 
 
+def test_a_longest_line_of_exactly_8191_characters_reaches_xperf_whole(scripts):
+    # Typical names with call stacks; the last one is lengthened until the user session's line
+    # holds exactly as much as cmd reads, which the product's own check must still accept.
+    names = [f"Microsoft-Windows-Kernel-P{i:06d}" for i in range(178)]
+    settings = ["kernelFlag=PROC_THREAD", "logStack=1", f"etlOutPath={ETL}"]
+    def make():
+        script = scripts.make(settings + [f"provider={name}" for name in names])
+        return script, script.read_bytes().decode("ascii").split("\r\n")
+    script, lines = make()
+    names[-1] += "x" * (8191 - len(lines[14]))
+    script, lines = make()
+    assert max(len(line) for line in lines) == len(lines[14]) == 8191
+    assert programs_and_arguments(scripts.run(script)) == [
+        kernel_start("PROC_THREAD"),
+        user_start("+".join(f"{name}:::'stack'" for name in names)),
+        stop("-stop", "Vell", "-stop"),
+        viewer(),
+    ]
+
+
 # --- Values that reach the tools as they were typed ---------------------------------------------
 
 def test_log_paths_with_spaces_arrive_as_one_argument_each(scripts):
