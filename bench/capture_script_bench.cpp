@@ -2,6 +2,7 @@
 // Every run also selects all kernel flags and groups and all stack-walk events, with stacks on
 // and heap tracing by image name, so every piece of the script is present.
 #include "script/capture_script.h"
+#include "script/script_checks.h"
 #include "settings/catalogues.h"
 
 #include <benchmark/benchmark.h>
@@ -70,7 +71,31 @@ void JoinProviderNamesOnly(benchmark::State& state) {
                             static_cast<std::int64_t>(joinedChars * sizeof(wchar_t)));
 }
 
+// The dialog's checks before its save dialog: every value and every line of the script. 140
+// providers still fit on the command prompt's line; 20,000 are refused at the user session's.
+void CheckScriptWithProviders(benchmark::State& state) {
+    const corvane::TraceSettings settings = benchSettings(static_cast<std::size_t>(state.range(0)));
+    const std::wstring script = corvane::BuildCaptureScript(settings).value_or(L"");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(corvane::scriptRefusal(settings, script));
+    }
+}
+
+// corvane-script's count of the providers that would fit, a search over shorter selections.
+void CountProvidersThatFit(benchmark::State& state) {
+    const corvane::TraceSettings settings = benchSettings(static_cast<std::size_t>(state.range(0)));
+    std::size_t fitting = 0;
+    for (auto _ : state) {
+        fitting = corvane::providersThatFit(settings);
+        benchmark::DoNotOptimize(fitting);
+    }
+    state.counters["fitting"] = static_cast<double>(fitting);
+}
+
 } // namespace
+
+BENCHMARK(CheckScriptWithProviders)->Arg(140)->Arg(20000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(CountProvidersThatFit)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 // Complexity is fitted against the script length in characters.
 BENCHMARK(BuildCaptureScriptWithProviders)
