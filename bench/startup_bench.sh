@@ -7,7 +7,8 @@
 #   against the bare program that also prepares the thread (COM, common controls) as corvane.exe
 #   does, which tells that preparation apart from the rest;
 # - the OK command with every entry of the three lists selected against one entry (target: a
-#   difference under one 60 Hz frame, 16.7 ms).
+#   difference under one 60 Hz frame, 16.7 ms); with every provider selected it ends at its
+#   refusal of a line too long for the command prompt.
 # Runs on $DISPLAY when it answers, else on a private virtual screen.
 set -euo pipefail
 cd "$(dirname "$0")/.."
