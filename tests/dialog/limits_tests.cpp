@@ -1,6 +1,7 @@
 // Values at the limits, entered through the real controls: text fields as full as an edit takes,
 // numbers at and just past 32 bits, a very long provider name and 65,536 providers. Either the
-// script carries every value whole or OK refuses the way it refuses any bad value.
+// script carries every value whole or OK refuses the way it refuses any bad value, or a line too
+// long for the command prompt.
 #include "tests/dialog/main_dialog_driver.h"
 
 #include "res/resource.h"
@@ -69,9 +70,23 @@ TEST_F(LimitsOfTextFields, EveryTextFieldFullToTheEditLimitReachesTheScriptWhole
         SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(limit), limit);
         SendMessageW(edit, WM_CHAR, L'!', 1);
         ASSERT_EQ(session.text(field.id), text) << "control " << field.id;
-        full.push_back(narrow(text));
     }
     std::printf("edit limit: %d characters\n", editLimit(session.control(IDC_KERNEL_PATH)));
+    session.select(IDC_KERNEL_FLAGS, L"PROC_THREAD");
+    session.select(IDC_PROVIDERS, L"Microsoft-Windows-Win32k");
+    // So full, the first line with the heap target is already longer than cmd reads.
+    EXPECT_TRUE(pressOkSavingAs(L"full-fields.cmd").empty());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(
+        ui.messages[0].text.rfind(L"The registry line that turns heap tracing on would be ", 0),
+        0u);
+    ui.messages.clear();
+    // A thousand characters each still fit, and reach the script whole.
+    for (const auto& field : fields) {
+        const std::wstring text = std::wstring(999, field.letter) + L'z';
+        session.type(field.id, text);
+        full.push_back(narrow(text));
+    }
     const std::string& kernelPath = full[0];
     const std::string& userPath = full[1];
     const std::string& etlOutPath = full[2];
@@ -79,8 +94,6 @@ TEST_F(LimitsOfTextFields, EveryTextFieldFullToTheEditLimitReachesTheScriptWhole
     const std::string& heapProcess = full[4];
     const std::string& heapSessionName = full[5];
     const std::string& heapPath = full[6];
-    session.select(IDC_KERNEL_FLAGS, L"PROC_THREAD");
-    session.select(IDC_PROVIDERS, L"Microsoft-Windows-Win32k");
 
     const Lines lines = pressOkSavingAs(L"full-fields.cmd");
 
@@ -104,11 +117,9 @@ TEST_F(LimitsOfTextFields, EveryTextFieldFullToTheEditLimitReachesTheScriptWhole
               "reg delete " + kImageOptionsKey + heapProcess + ".exe\" /v TracingFlags /f");
 }
 
-TEST_F(LimitsOfTextFields, AProcessIdFullToTheEditLimitIsWrittenAsTypedWithoutRegistryLines) {
+TEST_F(LimitsOfTextFields, AProcessIdOfThousandsOfDigitsIsWrittenAsTypedWithoutRegistryLines) {
     // Far past any 32-bit number, yet a number at its start: the PID form, carried as typed.
-    const int limit = editLimit(session.control(IDC_HEAP_PROCESS));
-    ASSERT_GT(limit, 1);
-    const std::wstring pid = L" " + std::wstring(static_cast<std::size_t>(limit) - 1, L'9');
+    const std::wstring pid = L" " + std::wstring(5999, L'9');
     session.click(IDC_HEAP);
     session.type(IDC_HEAP_PROCESS, pid);
 
@@ -203,7 +214,7 @@ TEST_F(LimitsOfNumberFields, TakeTheLargestValueRightAfterRefusingOneMore) {
                                   " -MaxFile 256 -FileMode Sequential");
 }
 
-TEST_F(LimitsOfProviders, AProviderNameOfTenThousandCharactersIsListedAndWrittenWhole) {
+TEST_F(LimitsOfProviders, AProviderNameOfTenThousandCharactersIsListedWholeButTooLongForCmd) {
     std::string name = "Long-";
     while (name.size() < 9999) {
         name += static_cast<char>('a' + name.size() % 26);
@@ -216,16 +227,13 @@ TEST_F(LimitsOfProviders, AProviderNameOfTenThousandCharactersIsListedAndWritten
     session.select(IDC_PROVIDERS, wideName);
     session.select(IDC_PROVIDERS, L"Short");
     session.click(IDC_LOG_STACK);
-    const Lines lines = pressOkSavingAs(L"long-name.cmd");
-
-    EXPECT_TRUE(ui.messages.empty());
-    ASSERT_EQ(lines.size(), 27u);
-    EXPECT_EQ(lines[kUserLine], "xperf.exe -start Vell -on \"" + name +
-                                    "\":::'stack'+\"Short\":::'stack' -f \"\\user.etl\"" +
-                                    kDefaultOptions);
+    EXPECT_TRUE(pressOkSavingAs(L"long-name.cmd").empty());
+    expectOnlyMessage(L"The user session's command line would be 10,151 characters long; the "
+                      L"command prompt reads at most 8,191. Select fewer providers, or use a "
+                      L"shorter User Path or Session name.");
 }
 
-TEST_F(LimitsOfProviders, SixtyFiveThousandFiveHundredAndThirtySixAreListedWrittenAndReset) {
+TEST_F(LimitsOfProviders, SixtyFiveThousandFiveHundredAndThirtySixAreListedRefusedAndReset) {
     constexpr int kCount = 65536;
     DWORD start = GetTickCount();
     ASSERT_TRUE(openWithProviders("providers 65536 P-\n"));
@@ -241,28 +249,19 @@ TEST_F(LimitsOfProviders, SixtyFiveThousandFiveHundredAndThirtySixAreListedWritt
     ASSERT_NE(SendMessageW(list, LB_SETSEL, TRUE, -1), LB_ERR);
     ASSERT_EQ(session.selectedCount(IDC_PROVIDERS), kCount);
     start = GetTickCount();
-    const Lines lines = pressOkSavingAs(L"all-providers.cmd");
-    const DWORD saving = millisecondsSince(start);
-
-    EXPECT_TRUE(ui.messages.empty());
-    ASSERT_EQ(lines.size(), 27u);
-    std::string expected = "xperf.exe -start Vell -on ";
-    for (int number = 0; number < kCount; ++number) {
-        char entry[16];
-        std::snprintf(entry, sizeof entry, "%s\"P-%05d\"", number == 0 ? "" : "+", number);
-        expected += entry;
-    }
-    expected += R"( -f "\user.etl")" + kDefaultOptions;
-    EXPECT_EQ(lines[kUserLine], expected);
-    EXPECT_EQ(lines[kStopLine], R"(xperf.exe -stop Vell -d "D:\traces\20240105_093000.etl")");
+    EXPECT_TRUE(pressOkSavingAs(L"all-providers.cmd").empty());
+    const DWORD refusing = millisecondsSince(start);
+    expectOnlyMessage(L"The user session's command line would be 655,480 characters long; the "
+                      L"command prompt reads at most 8,191. Select fewer providers, or use a "
+                      L"shorter User Path or Session name.");
 
     start = GetTickCount();
     session.click(IDC_RESET);
     const DWORD reset = millisecondsSince(start);
     EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), kCount);
     EXPECT_EQ(session.selectedCount(IDC_PROVIDERS), 0);
-    std::printf("65,536 providers: opening %lu ms, OK and save %lu ms, Reset %lu ms\n",
-                static_cast<unsigned long>(opening), static_cast<unsigned long>(saving),
+    std::printf("65,536 providers: opening %lu ms, OK and refusal %lu ms, Reset %lu ms\n",
+                static_cast<unsigned long>(opening), static_cast<unsigned long>(refusing),
                 static_cast<unsigned long>(reset));
 }
 
