@@ -47,7 +47,8 @@ using LimitsOfTextFields = MainDialogTest;
 using LimitsOfNumberFields = MainDialogTest;
 using LimitsOfProviders = MainDialogFixture;
 
-TEST_F(LimitsOfTextFields, EveryTextFieldFullToTheEditLimitReachesTheScriptWhole) {
+TEST_F(LimitsOfTextFields,
+       EveryTextFieldTakesItsEditLimitAndAThousandCharactersReachTheScriptWhole) {
     // A letter of its own for each field, and a last character that shows the end survived.
     const struct {
         int id;
