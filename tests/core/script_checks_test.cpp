@@ -22,16 +22,14 @@ void padLineTo(TraceSettings& settings, std::wstring& text, std::size_t number,
     ASSERT_EQ(lineLength(settings, number), length);
 }
 
-TraceSettings workedExample() {
-    return script_examples::scriptExample("worked example").settings;
-}
+const TraceSettings kWorkedExample = script_examples::scriptExample("worked example").settings;
 
 std::optional<std::wstring> refusalOf(const TraceSettings& settings) {
     return scriptRefusal(settings, BuildCaptureScript(settings).value_or(L""));
 }
 
 TEST(ScriptLineLimit, TheUserLineOf8191IsAcceptedAndOneMoreIsRefused) {
-    TraceSettings settings = workedExample();
+    TraceSettings settings = kWorkedExample;
     settings.providers.assign(178, L"Microsoft-Windows-Kernel-Process");
     padLineTo(settings, settings.providers.back(), 15, kCommandPromptLineLimit);
     EXPECT_EQ(refusalOf(settings), std::nullopt);
@@ -58,7 +56,7 @@ TEST(ScriptLineLimit, EachLongLineIsNamedByWhatItCarries) {
         {&TraceSettings::heapProcess, 11, ScriptLine::TracingFlagsSet},
     };
     for (const Case& entry : cases) {
-        TraceSettings settings = workedExample();
+        TraceSettings settings = kWorkedExample;
         padLineTo(settings, settings.*entry.field, entry.number, kCommandPromptLineLimit);
         EXPECT_EQ(refusalOf(settings), std::nullopt) << entry.number;
         settings.*entry.field += L'x';
@@ -72,7 +70,7 @@ TEST(ScriptLineLimit, EachLongLineIsNamedByWhatItCarries) {
 }
 
 TEST(ScriptControlCharacters, AreRefusedInEveryValueExceptTab) {
-    TraceSettings settings = workedExample();
+    TraceSettings settings = kWorkedExample;
     settings.heapPath = L"C:\\a\tb.etl"; // a tab is only a blank to cmd
     EXPECT_EQ(refusalOf(settings), std::nullopt);
 
