@@ -282,16 +282,14 @@ def test_a_job_saved_by_corvane_itself_calls_the_tools_as_chosen(corvane, script
 
 
 def test_a_longest_line_of_exactly_8191_characters_reaches_xperf_whole(scripts):
-    # Typical names with call stacks; the last one is lengthened until the user session's line
-    # holds exactly as much as cmd reads, which the product's own check must still accept.
+    # Typical names with call stacks, the last one lengthened so that the user session's line
+    # holds exactly as much as cmd reads (26 + 178 * 44 + 177 + 95 + 61), which the product's own
+    # check must still accept.
     names = [f"Microsoft-Windows-Kernel-P{i:06d}" for i in range(178)]
-    settings = ["kernelFlag=PROC_THREAD", "logStack=1", f"etlOutPath={ETL}"]
-    def make():
-        script = scripts.make(settings + [f"provider={name}" for name in names])
-        return script, script.read_bytes().decode("ascii").split("\r\n")
-    script, lines = make()
-    names[-1] += "x" * (8191 - len(lines[14]))
-    script, lines = make()
+    names[-1] += "x" * 61
+    script = scripts.make(["kernelFlag=PROC_THREAD", "logStack=1", f"etlOutPath={ETL}"]
+                          + [f"provider={name}" for name in names])
+    lines = script.read_bytes().decode("ascii").split("\r\n")
     assert max(len(line) for line in lines) == len(lines[14]) == 8191
     assert programs_and_arguments(scripts.run(script)) == [
         kernel_start("PROC_THREAD"),
