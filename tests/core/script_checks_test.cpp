@@ -22,14 +22,12 @@ void padLineTo(TraceSettings& settings, std::wstring& text, std::size_t number,
     ASSERT_EQ(lineLength(settings, number), length);
 }
 
-const TraceSettings kWorkedExample = script_examples::scriptExample("worked example").settings;
-
 std::optional<std::wstring> refusalOf(const TraceSettings& settings) {
     return scriptRefusal(settings, BuildCaptureScript(settings).value_or(L""));
 }
 
 TEST(ScriptLineLimit, TheUserLineOf8191IsAcceptedAndOneMoreIsRefused) {
-    TraceSettings settings = kWorkedExample;
+    TraceSettings settings = script_examples::scriptExample("worked example").settings;
     settings.providers.assign(178, L"Microsoft-Windows-Kernel-Process");
     padLineTo(settings, settings.providers.back(), 15, kCommandPromptLineLimit);
     EXPECT_EQ(refusalOf(settings), std::nullopt);
@@ -56,7 +54,7 @@ TEST(ScriptLineLimit, EachLongLineIsNamedByWhatItCarries) {
         {&TraceSettings::heapProcess, 11, ScriptLine::TracingFlagsSet},
     };
     for (const Case& entry : cases) {
-        TraceSettings settings = kWorkedExample;
+        TraceSettings settings = script_examples::scriptExample("worked example").settings;
         padLineTo(settings, settings.*entry.field, entry.number, kCommandPromptLineLimit);
         EXPECT_EQ(refusalOf(settings), std::nullopt) << entry.number;
         settings.*entry.field += L'x';
@@ -70,7 +68,7 @@ TEST(ScriptLineLimit, EachLongLineIsNamedByWhatItCarries) {
 }
 
 TEST(ScriptControlCharacters, AreRefusedInEveryValueExceptTab) {
-    TraceSettings settings = kWorkedExample;
+    TraceSettings settings = script_examples::scriptExample("worked example").settings;
     settings.heapPath = L"C:\\a\tb.etl"; // a tab is only a blank to cmd
     EXPECT_EQ(refusalOf(settings), std::nullopt);
 
