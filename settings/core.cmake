@@ -1,6 +1,8 @@
-# Catalogues, the settings record and its defaults: no Win32, built and tested on every platform.
+# Catalogues and their descriptions, the settings record and its defaults: no Win32, built and
+# tested on every platform.
 add_library(corvane_settings STATIC
     ${CMAKE_CURRENT_LIST_DIR}/catalogues.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/descriptions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/trace_settings.cpp
 )
 target_link_libraries(corvane_settings PUBLIC corvane_options)
