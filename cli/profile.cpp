@@ -2,6 +2,7 @@
 
 #include "cli/utf8.h"
 #include "settings/catalogues.h"
+#include "settings/descriptions.h"
 
 #include <algorithm>
 #include <array>
@@ -15,11 +16,11 @@ namespace {
 
 enum class KeyKind { Number, Check, Text, FileMode, KernelFlag, Stackwalk, Provider };
 
-// One profile key: its name, what it holds and where that goes in the settings.
+// One profile key: its name, what it holds and where that goes in the settings. Its help, which
+// the template prints, is the dialog's (fieldHelp).
 struct ProfileKey {
     const wchar_t* name;
     KeyKind kind;
-    const wchar_t* comment; // the dialog's label first, then what the value means
     std::uint32_t TraceSettings::*number;
     std::uint32_t minimum;
     std::uint32_t maximum;
@@ -30,61 +31,43 @@ struct ProfileKey {
 constexpr std::uint32_t kLargestNumber = std::numeric_limits<std::uint32_t>::max();
 
 ProfileKey numberKey(const wchar_t* name, std::uint32_t TraceSettings::*field,
-                     std::uint32_t minimum, std::uint32_t maximum, const wchar_t* comment) {
-    return {name, KeyKind::Number, comment, field, minimum, maximum, nullptr, nullptr};
+                     std::uint32_t minimum, std::uint32_t maximum) {
+    return {name, KeyKind::Number, field, minimum, maximum, nullptr, nullptr};
 }
 
-ProfileKey checkKey(const wchar_t* name, std::int32_t TraceSettings::*field,
-                    const wchar_t* comment) {
-    return {name, KeyKind::Check, comment, nullptr, 0, 0, field, nullptr};
+ProfileKey checkKey(const wchar_t* name, std::int32_t TraceSettings::*field) {
+    return {name, KeyKind::Check, nullptr, 0, 0, field, nullptr};
 }
 
-ProfileKey textKey(const wchar_t* name, std::wstring TraceSettings::*field,
-                   const wchar_t* comment) {
-    return {name, KeyKind::Text, comment, nullptr, 0, 0, nullptr, field};
+ProfileKey textKey(const wchar_t* name, std::wstring TraceSettings::*field) {
+    return {name, KeyKind::Text, nullptr, 0, 0, nullptr, field};
 }
 
-ProfileKey listKey(const wchar_t* name, KeyKind kind, const wchar_t* comment) {
-    return {name, kind, comment, nullptr, 0, 0, nullptr, nullptr};
+ProfileKey listKey(const wchar_t* name, KeyKind kind) {
+    return {name, kind, nullptr, 0, 0, nullptr, nullptr};
 }
 
 // In the field order of the settings record, which is also the template's order.
 const std::vector<ProfileKey>& profileKeys() {
     static const std::vector<ProfileKey> keys = {
-        numberKey(L"max-file-size-mb", &TraceSettings::maxFileSizeMb, 0, kLargestNumber,
-                  L"Max File Size(MB): largest log file of each session, 0 to 4294967295"),
-        numberKey(L"buffer-size-kb", &TraceSettings::bufferSizeKb, 4, 1024,
-                  L"Buffer Size(KB): size of one trace buffer, 4 to 1024"),
-        numberKey(L"max-buffers", &TraceSettings::maxBuffers, 0, kLargestNumber,
-                  L"Max Buffers(n): most buffers of each session, 0 to 4294967295"),
-        numberKey(L"min-buffers", &TraceSettings::minBuffers, 0, kLargestNumber,
-                  L"Min Buffers(n): fewest buffers of each session, 0 to 4294967295"),
-        checkKey(L"log-stack", &TraceSettings::logStack,
-                 L"Log Stack: yes records call stacks of every provider"),
-        checkKey(L"heap", &TraceSettings::heapEnabled,
-                 L"Heap: yes traces the heap of the process below"),
-        textKey(L"kernel-path", &TraceSettings::kernelPath,
-                L"Kernel Path: log file of the kernel session"),
-        textKey(L"user-path", &TraceSettings::userPath,
-                L"User Path: log file of the provider session"),
-        textKey(L"etl-out-path", &TraceSettings::etlOutPath,
-                L"ETL Out Path: the merged trace; on Windows by default "
-                L"<desktop>\\YYYYMMDD_HHMMSS.etl, elsewhere required"),
-        textKey(L"session-name", &TraceSettings::sessionName,
-                L"Session name: name of the provider session"),
-        textKey(L"process-name-or-pid", &TraceSettings::heapProcess,
-                L"ProcessName or PID: heap target, a process id or an image name without .exe"),
-        textKey(L"heap-session-name", &TraceSettings::heapSessionName,
-                L"Heap Session Name: name of the heap session"),
-        textKey(L"heap-path", &TraceSettings::heapPath, L"Heap Path: log file of the heap session"),
+        numberKey(L"max-file-size-mb", &TraceSettings::maxFileSizeMb, 0, kLargestNumber),
+        numberKey(L"buffer-size-kb", &TraceSettings::bufferSizeKb, 4, 1024),
+        numberKey(L"max-buffers", &TraceSettings::maxBuffers, 0, kLargestNumber),
+        numberKey(L"min-buffers", &TraceSettings::minBuffers, 0, kLargestNumber),
+        checkKey(L"log-stack", &TraceSettings::logStack),
+        checkKey(L"heap", &TraceSettings::heapEnabled),
+        textKey(L"kernel-path", &TraceSettings::kernelPath),
+        textKey(L"user-path", &TraceSettings::userPath),
+        textKey(L"etl-out-path", &TraceSettings::etlOutPath),
+        textKey(L"session-name", &TraceSettings::sessionName),
+        textKey(L"process-name-or-pid", &TraceSettings::heapProcess),
+        textKey(L"heap-session-name", &TraceSettings::heapSessionName),
+        textKey(L"heap-path", &TraceSettings::heapPath),
         // Its text field only names it in messages; the value is checked against the catalogue.
-        {L"file-mode", KeyKind::FileMode, L"File Mode: Sequential, Circular, Append or NewFile",
-         nullptr, 0, 0, nullptr, &TraceSettings::fileMode},
-        listKey(L"kernel-flag", KeyKind::KernelFlag,
-                L"Kernel Flags/Groups: one line per name (corvane-script --list kernel)"),
-        listKey(L"stackwalk", KeyKind::Stackwalk,
-                L"Kernel Stackwalk: one line per event (corvane-script --list stackwalk)"),
-        listKey(L"provider", KeyKind::Provider, L"Providers: one line per provider name"),
+        {L"file-mode", KeyKind::FileMode, nullptr, 0, 0, nullptr, &TraceSettings::fileMode},
+        listKey(L"kernel-flag", KeyKind::KernelFlag),
+        listKey(L"stackwalk", KeyKind::Stackwalk),
+        listKey(L"provider", KeyKind::Provider),
     };
     return keys;
 }
@@ -224,6 +207,29 @@ std::size_t indexOf(const std::vector<std::wstring_view>& names, std::wstring_vi
 
 std::wstring formatValue(const std::wstring& value) {
     return needsQuotes(value) ? L"\"" + value + L"\"" : value;
+}
+
+// Appends text as comment lines of at most kTemplateWidth columns, broken at blanks and at each
+// line break of the text, so that every line of it stays a comment.
+void appendComment(std::wstring& out, std::wstring_view text, std::wstring_view indent) {
+    constexpr std::size_t kTemplateWidth = 80;
+    const std::size_t width = kTemplateWidth - 2 - indent.size();
+    while (!text.empty()) {
+        std::size_t cut = std::min(text.find(L'\n'), text.size());
+        if (cut > width) {
+            const std::size_t blank = text.rfind(L' ', width);
+            cut = blank != std::wstring_view::npos && blank > 0 ? blank
+                                                                : std::min(text.find(L' '), cut);
+        }
+        out += L"# ";
+        out += indent;
+        out += trimmed(text.substr(0, cut));
+        out += L'\n';
+        text.remove_prefix(cut);
+        while (!text.empty() && (text.front() == L' ' || text.front() == L'\n')) {
+            text.remove_prefix(1);
+        }
+    }
 }
 
 } // namespace
@@ -510,9 +516,16 @@ std::wstring profileTemplate(const TraceSettings& defaults) {
         L"# A key left out takes the default shown here. Double quotes around a value keep "
         L"blanks at its ends.\n";
     for (const ProfileKey& key : profileKeys()) {
-        text += L"\n# ";
-        text += key.comment;
         text += L"\n";
+        const FieldHelp* help = fieldHelp(key.name);
+        if (help != nullptr) {
+            appendComment(text, std::wstring(help->label) + L": " + std::wstring(help->text), L"");
+        }
+        if (key.kind == KeyKind::FileMode) {
+            for (const wchar_t* mode : FileModeCatalogue) {
+                appendComment(text, fileModeHelp(mode), L"  ");
+            }
+        }
         switch (key.kind) {
         case KeyKind::Number:
             text += key.name + (L" = " + std::to_wstring(defaults.*(key.number)));

@@ -88,7 +88,7 @@ private:
 // The dialog's values when it opens: defaultTraceSettings, Heap clear, the first file mode.
 [[nodiscard]] TraceSettings profileDefaults(const DefaultsEnvironment& environment);
 
-// A profile that sets every key to its default, each with a one-line comment: a starting point.
+// A profile that sets every key to its default, each after its help as comments: a starting point.
 [[nodiscard]] std::wstring profileTemplate(const TraceSettings& defaults);
 
 } // namespace corvane

@@ -7,6 +7,7 @@
 #include "script/script_file_name.h"
 #include "script/script_messages.h"
 #include "settings/catalogues.h"
+#include "settings/descriptions.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -25,6 +26,7 @@ constexpr wchar_t kUsage[] =
     L"[--force]\n"
     L"  corvane-script --template\n"
     L"  corvane-script --list kernel|stackwalk|file-modes|providers\n"
+    L"  corvane-script --list kernel --describe\n"
     L"  corvane-script --help | --version\n"
     L"\n"
     L"Writes the capture script that the Corvane dialog would write for the choices in PROFILE,\n"
@@ -38,11 +40,16 @@ constexpr wchar_t kUsage[] =
     L"  --force          replace an existing FILE\n"
     L"  --template       print a profile with every key at its default\n"
     L"  --list NAME      print the names a list key accepts; providers only on Windows\n"
+    L"  --describe       with --list kernel: also what each flag or group records, and the\n"
+    L"                   flags of a group (the file modes' rules are in --template)\n"
     L"\n"
     L"A profile may hold up to 16 MiB, a line of it up to 64 KiB.\n"
     L"\n"
     L"Exit status: 0 written, 1 bad profile or arguments, 2 the file could not be written,\n"
     L"4 out of memory.\n";
+
+constexpr wchar_t kDescribeOnlyKernel[] =
+    L"--describe goes with --list kernel; the file modes' rules are in --template (see --help)";
 
 constexpr const wchar_t* kListNames[] = {L"kernel", L"stackwalk", L"file-modes", L"providers"};
 
@@ -50,6 +57,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool printTemplate = false;
+    bool describe = false;
     std::optional<std::wstring> list;
     std::optional<std::wstring> profile;
     std::optional<std::wstring> output;
@@ -106,7 +114,7 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
                       std::wstring& error) {
     static const std::vector<std::wstring_view> kOptions = {
         L"-o",         L"--stdout", L"--set",  L"--code-page", L"--force",
-        L"--template", L"--list",   L"--help", L"--version"};
+        L"--template", L"--list",   L"--help", L"--version",   L"--describe"};
     // The options that take no value, each setting one switch of the command line.
     static const struct {
         std::wstring_view name;
@@ -118,6 +126,7 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
         {L"--template", &CommandLine::printTemplate},
         {L"--stdout", &CommandLine::toStandardOutput},
         {L"--force", &CommandLine::force},
+        {L"--describe", &CommandLine::describe},
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
@@ -178,10 +187,34 @@ bool hasScriptArguments(const CommandLine& line) {
            line.codePage || line.force;
 }
 
-int printList(const std::wstring& name, ScriptToolHost& host, Reporter& reporter) {
+// One line per kernel flag or group: the name, blanks to a common column, what it records and,
+// for a group, its flags.
+std::vector<std::wstring> describedKernelEntries() {
+    std::size_t width = 0;
+    for (const std::wstring_view name : KernelFlagCatalogue) {
+        width = std::max(width, name.size());
+    }
+    std::vector<std::wstring> lines;
+    for (const std::wstring_view name : KernelFlagCatalogue) {
+        std::wstring line(name);
+        line.resize(width + 2, L' ');
+        if (const KernelEntryDescription* entry = describeKernelEntry(name)) {
+            line += entry->description;
+            if (!entry->members.empty()) {
+                line += L" (" + std::wstring(entry->members) + L")";
+            }
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+int printList(const std::wstring& name, bool describe, ScriptToolHost& host, Reporter& reporter) {
     std::vector<std::wstring> names;
     if (name == L"kernel") {
-        names.assign(KernelFlagCatalogue.begin(), KernelFlagCatalogue.end());
+        names = describe ? describedKernelEntries()
+                         : std::vector<std::wstring>(KernelFlagCatalogue.begin(),
+                                                     KernelFlagCatalogue.end());
     } else if (name == L"stackwalk") {
         names.assign(StackwalkCatalogue.begin(), StackwalkCatalogue.end());
     } else if (name == L"file-modes") {
@@ -354,6 +387,9 @@ int runScriptTool(const std::vector<std::wstring>& arguments, ScriptToolHost& ho
             line.help ? std::wstring(kUsage) : std::wstring(version.begin(), version.end()) + L"\n";
         return host.writeOutputText(text) ? kExitDone : kExitNotWritten;
     }
+    if (line.describe && line.list != L"kernel") {
+        return reporter.fail(kExitBadInput, kDescribeOnlyKernel);
+    }
     if (line.printTemplate || line.list) {
         if ((line.printTemplate && line.list) || hasScriptArguments(line)) {
             return reporter.fail(kExitBadInput,
@@ -361,7 +397,7 @@ int runScriptTool(const std::vector<std::wstring>& arguments, ScriptToolHost& ho
                                      L" takes nothing else (see --help)");
         }
         if (line.list) {
-            return printList(*line.list, host, reporter);
+            return printList(*line.list, line.describe, host, reporter);
         }
         const std::wstring text = profileTemplate(profileDefaults(host.defaultsEnvironment()));
         return host.writeOutputText(text) ? kExitDone : kExitNotWritten;

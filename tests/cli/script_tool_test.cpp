@@ -2,11 +2,13 @@
 #include "cli/utf8.h"
 #include "script/capture_script.h"
 #include "settings/catalogues.h"
+#include "settings/descriptions.h"
 #include "tests/cli/fake_host.h"
 #include "tests/core/script_examples.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -129,6 +131,35 @@ TEST(ScriptToolLists, PrintCataloguesInListOrderAndProvidersSorted) {
     EXPECT_EQ(host.output, "1.0.0.1\n");
     ASSERT_EQ(host.run({L"--help"}), kExitDone);
     EXPECT_EQ(host.output.rfind("Usage:\n", 0), 0U);
+}
+
+TEST(ScriptToolLists, DescribeLinesUpEachKernelNameWithItsDescriptionAndAGroupsFlags) {
+    FakeHost host;
+    ASSERT_EQ(host.run({L"--list", L"kernel", L"--describe"}), kExitDone);
+    std::istringstream lines(host.output);
+    std::string line;
+    std::size_t column = 0;
+    for (const wchar_t* name : KernelFlagCatalogue) {
+        ASSERT_TRUE(std::getline(lines, line)) << "one line per name";
+        const std::string nameText = toUtf8(name);
+        ASSERT_EQ(line.rfind(nameText + "  ", 0), 0U) << line;
+        const std::size_t start = line.find_first_not_of(' ', nameText.size());
+        column = column == 0 ? start : column;
+        EXPECT_EQ(start, column) << "descriptions start in one column: " << line;
+        EXPECT_EQ(line.substr(start).rfind(toUtf8(describeKernelEntry(name)->description), 0), 0U);
+    }
+    EXPECT_FALSE(std::getline(lines, line));
+    EXPECT_NE(host.output.find("\nNetwork          Network traffic with processes and images "
+                               "(PROC_THREAD+LOADER+NETWORKTRACE)\n"),
+              std::string::npos);
+
+    const std::wstring refusal = L"corvane-script: --describe goes with --list kernel; the file "
+                                 L"modes' rules are in --template (see --help)\n";
+    EXPECT_EQ(host.run({L"--list", L"file-modes", L"--describe"}), kExitBadInput);
+    EXPECT_EQ(host.errors, refusal);
+    EXPECT_EQ(host.run({L"--describe"}), kExitBadInput);
+    EXPECT_EQ(host.errors, refusal);
+    EXPECT_EQ(host.output, "");
 }
 
 struct BadRun {
