@@ -153,8 +153,8 @@ constexpr FileModeRules kFileModeRules[] = {
      L"File Size."},
     {L"Circular",
      L"Circular: once the file reaches Max File Size, the newest events replace the oldest, so it "
-     L"needs a Max File Size above 0. On machines with several processors the events in the file "
-     L"may be out of order."},
+     L"works within that size: set one above 0. On machines with several processors the events "
+     L"in the file may be out of order."},
     {L"Append",
      L"Append: adds events to the end of an existing log file, or creates it. Use it only when "
      L"the session's clock is the system time; the buffer size, the processor count and the clock "
