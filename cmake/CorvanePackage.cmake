@@ -3,8 +3,9 @@
 #
 # One line per file of the zip:
 #   corvane_package_program(TARGET)        an executable target, as TARGET.exe
-#   corvane_package_text(SOURCE NAME)      a text file of the source tree as NAME, with CR LF
-#                                          line ends and @PROJECT_VERSION@ filled in
+#   corvane_package_text(SOURCE NAME)      a text file of the source tree as NAME (which may
+#                                          name a folder: profiles/x.profile), with CR LF line
+#                                          ends and @PROJECT_VERSION@ filled in
 # The list of names is written to package-files.txt for the release check.
 
 set(CORVANE_PACKAGE_FILES_LIST "${PROJECT_BINARY_DIR}/package-files.txt")
@@ -21,7 +22,11 @@ endfunction()
 function(corvane_package_text source name)
     set(text "${PROJECT_BINARY_DIR}/package-text/${name}")
     configure_file("${source}" "${text}" @ONLY NEWLINE_STYLE CRLF)
-    install(FILES "${text}" DESTINATION . COMPONENT release)
+    get_filename_component(folder "${name}" DIRECTORY)
+    if(folder STREQUAL "")
+        set(folder .)
+    endif()
+    install(FILES "${text}" DESTINATION "${folder}" COMPONENT release)
     set_property(GLOBAL APPEND PROPERTY corvane_package_files "${name}")
 endfunction()
 
@@ -29,6 +34,12 @@ corvane_package_program(corvane)
 corvane_package_program(corvane-script)
 corvane_package_text("${PROJECT_SOURCE_DIR}/LICENSE" LICENSE.txt)
 corvane_package_text("${PROJECT_SOURCE_DIR}/packaging/README.txt" README.txt)
+# The recipes: every profile of the folder, as profiles\NAME.
+file(GLOB corvane_profiles CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/profiles/*.profile")
+foreach(profile IN LISTS corvane_profiles)
+    get_filename_component(profile_name "${profile}" NAME)
+    corvane_package_text("${profile}" "profiles/${profile_name}")
+endforeach()
 
 get_property(corvane_package_files GLOBAL PROPERTY corvane_package_files)
 list(JOIN corvane_package_files "\n" corvane_package_lines)
