@@ -20,6 +20,18 @@ if(WIN32)
                                                          WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 endif()
 
+# The oldest Windows a program starts on, written into its header as the subsystem version:
+# 6.1 is Windows 7, the version the code is written for (_WIN32_WINNT above). Without it the
+# linkers write 4.0 (NT 4), although the imports already need Vista. KIND is windows or console.
+function(corvane_subsystem_version target kind)
+    if(MSVC)
+        string(TOUPPER "${kind}" kind)
+        target_link_options(${target} PRIVATE "/SUBSYSTEM:${kind},6.01")
+    elseif(MINGW)
+        target_link_options(${target} PRIVATE "-Wl,--subsystem,${kind}:6.1")
+    endif()
+endfunction()
+
 # MinGW-w64, with GCC or Clang.
 if(MINGW)
     # Static runtime: the programs run on Windows and under Wine without MinGW DLLs.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the Windows release package of a build folder (default build/win32) after
 # `cmake --build --preset win32 --target package`: the checksum file matches, the zip holds
-# exactly the files the build names in package-files.txt, and every program in it carries no
-# debug sections and imports only DLLs that every Windows has.
+# exactly the files the build names in package-files.txt, the recipes of profiles/ among them,
+# and every program in it carries no debug sections, imports only DLLs that every Windows has and
+# names Windows 7 (subsystem version 6.1) as the oldest it runs on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,8 +26,12 @@ read -r expected_hash listed_name <"$zip.sha256"
 [ "$listed_name" = "$zip_name" ] || fail "$zip.sha256 names '$listed_name'"
 [ "$(sha256sum "$zip" | cut -d' ' -f1)" = "$expected_hash" ] || fail "$zip does not match $zip.sha256"
 
-# The build's list may grow by more programs; these three are always in it.
-for required in corvane.exe LICENSE.txt README.txt; do
+# The build's list may grow by more programs; these files and every recipe are always in it.
+recipes=()
+for recipe in profiles/*.profile; do
+    recipes+=("$recipe")
+done
+for required in corvane.exe corvane-script.exe LICENSE.txt README.txt "${recipes[@]}"; do
     grep -qx "$required" "$build_dir/package-files.txt" || fail "package-files.txt lacks $required"
 done
 expected=$(sort "$build_dir/package-files.txt")
@@ -52,6 +57,11 @@ for program in "$unpacked"/*.exe; do
         *) fail "$name imports $dll, which is not a system DLL" ;;
         esac
     done
-    echo "$name: $(stat -c %s "$program") bytes, no debug sections, imports ${imports[*]}"
+    subsystem=$("$objdump" -p "$program" |
+        awk '$1 == "MajorSubsystemVersion" { major = $2 } $1 == "MinorSubsystemVersion" { minor = $2 }
+             END { print major "." minor }')
+    [ "$subsystem" = "6.1" ] || fail "$name has subsystem version $subsystem, not 6.1 (Windows 7)"
+    echo "$name: $(stat -c %s "$program") bytes, no debug sections, Windows $subsystem," \
+        "imports ${imports[*]}"
 done
 echo "$zip_name: $(echo "$actual" | tr '\n' ' ')sha256 $expected_hash"
