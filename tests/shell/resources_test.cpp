@@ -395,7 +395,8 @@ TEST_F(BuiltProgram, ManifestAsksForPerMonitorV2WithSystemAwareFallback) {
         const char* value;
     } settings[] = {
         {"dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings", "true"},
-        {"dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings", "PerMonitorV2"},
+        {"dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+         "PerMonitorV2, System"},
     };
     for (const auto& setting : settings) {
         const std::string open =
