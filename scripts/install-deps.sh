@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ git
     googletest libgtest-dev libbenchmark-dev clang-format clang libclang-rt-14-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686
-    wine wine32:i386 wine64
+    wine wine32:i386 wine64 fonts-wine
     xvfb xdotool x11-utils imagemagick
     python3 python3-pytest python3-pytest-timeout
 )

@@ -15,6 +15,14 @@ prefix="$PWD/build/win32/wineprefix"
 
 if [ -z "${CI:-}" ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     echo "Starting Corvane on $DISPLAY"
+    # Wine's own Marlett (fonts-wine) draws the caption buttons, which read "0 1 r" without it;
+    # this Wine does not load fonts from that package's folder, so the prefix gets a copy. Only
+    # Marlett: Wine's Tahoma would make the dialog's labels wrap. The first run makes the prefix.
+    fonts="$prefix/drive_c/windows/Fonts"
+    if [ ! -f "$fonts/marlett.ttf" ]; then
+        cmake/wine-run.sh "$prefix" cmd /c exit </dev/null >/dev/null 2>&1 || true
+        cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    fi
     set +e
     cmake/wine-run.sh "$prefix" "$program"
     code=$?

@@ -19,6 +19,8 @@ from harness import (DESKTOP, ETL_OUT, HEAP, HEAP_PROCESS, KERNEL_FLAGS, LOG_STA
                      PROVIDERS, SAVE_NAME_EDIT, STACKWALK, windows_path, wait_until)
 
 DOCS = REPO / "docs"
+# Room for the dialog at 144 DPI, half as large again as at 96.
+DESKTOP_144_DPI = "1540x800"
 README = REPO / "README.md"
 SCRIPT_START = "<!-- example script: scripts/screenshots.sh writes this block -->"
 SCRIPT_END = "<!-- end of example script -->"
@@ -107,6 +109,22 @@ def docs():
             app.close()
         screen.stop()
 
+    # The same dialog on a screen at 150 % (144 DPI), in a prefix of its own with that LogPixels.
+    screen = harness.Screen(prefix=harness.BUILD / "pictures" / "wineprefix-144dpi",
+                            desktop=DESKTOP_144_DPI, dpi=144, size="1600x1024")
+    screen.start()
+    app = None
+    try:
+        app = harness.Corvane(screen, folder, providers=SAMPLE_PROVIDERS)
+        app.wait_for_focus(OK)
+        picture(screen, app, DOCS / "dialog-at-144-dpi.png")
+        app.keys("Escape")
+        app.wait_exit()
+    finally:
+        if app is not None:
+            app.close()
+        screen.stop()
+
     text = saved.read_bytes().decode("cp1252").replace("\r\n", "\n")
     readme = README.read_text(encoding="utf-8")
     block = f"{SCRIPT_START}\n```bat\n{text}```\n{SCRIPT_END}"
@@ -114,7 +132,7 @@ def docs():
     if not pattern.search(readme):
         raise SystemExit(f"README.md has no block between {SCRIPT_START!r} and {SCRIPT_END!r}")
     README.write_text(pattern.sub(lambda _: block, readme), encoding="utf-8")
-    for name in ("main-dialog.png", "dialog-with-providers.png"):
+    for name in ("main-dialog.png", "dialog-with-providers.png", "dialog-at-144-dpi.png"):
         print(f"Picture: {DOCS / name}")
     print(f"Example script: {README} (from {saved})")
 

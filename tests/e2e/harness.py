@@ -33,6 +33,9 @@ DEFAULT_WAIT = 15.0
 START_WAIT = 60.0
 # A Wine virtual desktop that holds the dialog with its frame, at the screen's top left.
 DESKTOP = "1000x520"
+# Wine's own Marlett (Debian's fonts-wine), which draws the caption buttons of a virtual desktop's
+# windows; without it they read "0 1 r". This Wine does not load fonts from that folder.
+CAPTION_FONT = Path("/usr/share/wine/fonts/marlett.ttf")
 MAIN_CAPTION = re.compile(r"^Corvane - ")
 
 # Control ids of the main dialog.
@@ -224,13 +227,17 @@ class Look:
 class Screen:
     """A private Xvfb, the prefix's server and the inspector serving looks."""
 
-    def __init__(self, prefix=PREFIX, desktop=None, tdh_double=True):
+    def __init__(self, prefix=PREFIX, desktop=None, tdh_double=True, dpi=None, size="1280x1024"):
         """desktop: "WIDTHxHEIGHT" runs every program of the prefix (so the inspector sees what
         corvane.exe shows) in a Wine virtual desktop of that size at the screen's top left, where
-        Wine draws the window frame and caption itself. Give such a prefix to nothing else."""
+        Wine draws the window frame and caption itself, with Marlett when fonts-wine is there.
+        Give such a prefix to nothing else. dpi: the prefix's LogPixels (Wine's 96 when None);
+        size: the Xvfb screen's."""
         self.prefix = Path(prefix)
         self.desktop = desktop
         self.tdh_double = tdh_double
+        self.dpi = dpi
+        self.size = size
         self.display = None
         self.env = None
         self.xvfb = None
@@ -251,7 +258,7 @@ class Screen:
             if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
                 continue
             process = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                ["Xvfb", f":{number}", "-screen", "0", f"{self.size}x24", "-nolisten", "tcp"],
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             )
             display = f":{number}"
@@ -283,13 +290,22 @@ class Screen:
         # (tdh=n,b) or Wine's builtin (tdh=b) per start.
         if self.tdh_double:
             shutil.copyfile(TDH_DOUBLE, self.prefix / "drive_c" / "windows" / "syswow64" / "tdh.dll")
+        settings = []
         if self.desktop:
-            for key, name, value in (
-                    (r"HKCU\Software\Wine\Explorer", "Desktop", "Corvane"),
-                    (r"HKCU\Software\Wine\Explorer\Desktops", "Corvane", self.desktop)):
-                subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", value, "/f"],
-                               env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, timeout=60, check=True)
+            settings += [(r"HKCU\Software\Wine\Explorer", "Desktop", "REG_SZ", "Corvane"),
+                         (r"HKCU\Software\Wine\Explorer\Desktops", "Corvane", "REG_SZ",
+                          self.desktop)]
+            if CAPTION_FONT.exists():
+                shutil.copyfile(CAPTION_FONT, self.prefix / "drive_c" / "windows" / "Fonts" /
+                                CAPTION_FONT.name)
+        if self.dpi:
+            # Wine 8 reads the screen's DPI here first (then from HKLM's Hardware Profiles key).
+            settings.append((r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD",
+                             str(self.dpi)))
+        for key, name, kind, value in settings:
+            subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"],
+                           env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60, check=True)
 
     def _start_inspector(self):
         self.serve_dir = Path(tempfile.mkdtemp(prefix="inspector-", dir=self.prefix.parent))
