@@ -386,50 +386,44 @@ def test_caret_and_ampersand_act_on_the_command_line_outside_quotes(scripts):
 
 # --- The recipes in profiles/: corvane-script takes each one, and cmd runs its script whole -----
 
-RECIPES = sorted((harness.REPO / "profiles").glob("*.profile"))
-SCRIPT_TOOL = harness.BUILD / "corvane-script.exe"
+def names_after(option, arguments):
+    """The names joined by "+" after an option, without Log Stack's suffix."""
+    if option not in arguments:
+        return set()
+    names = arguments[arguments.index(option) + 1].split("+")
+    return {name.replace(":::'stack'", "") for name in names}
 
 
-def profile_lines(profile):
-    """Each key of a profile with its values, in the order of its lines."""
-    values = {}
-    for line in profile.read_text(encoding="utf-8").splitlines():
-        if line.strip() and not line.lstrip().startswith("#"):
-            key, _, value = line.partition("=")
-            values.setdefault(key.strip(), []).append(value.strip())
-    return values
-
-
-@pytest.mark.parametrize("recipe", RECIPES, ids=lambda path: path.stem)
+@pytest.mark.parametrize("recipe", sorted((harness.REPO / "profiles").glob("*.profile")),
+                         ids=lambda path: path.stem)
 def test_each_recipe_makes_a_script_that_hands_all_its_choices_to_xperf(scripts, recipe):
-    values = profile_lines(recipe)
+    values = {}
+    for line in recipe.read_text(encoding="utf-8").splitlines():
+        if line.strip() and not line.startswith("#"):
+            key, _, value = line.partition("=")
+            values.setdefault(key.strip(), set()).add(value.strip())
+    values = {"heap": {"no"}, "process-name-or-pid": {"0"}, **values}
     script = scripts.folder / (recipe.stem + ".cmd")
     with open(scripts.folder / "tool-output.txt", "wb") as output:
-        made = subprocess.run(["wine", str(SCRIPT_TOOL), windows_path(recipe), "-o",
-                               windows_path(script)], env=scripts.screen.env,
-                              stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
-                              timeout=RUN_LIMIT)
+        made = subprocess.run(["wine", str(harness.BUILD / "corvane-script.exe"),
+                               windows_path(recipe), "-o", windows_path(script)],
+                              env=scripts.screen.env, stdin=subprocess.DEVNULL, stdout=output,
+                              stderr=subprocess.STDOUT, timeout=RUN_LIMIT)
     assert made.returncode == 0, (scripts.folder / "tool-output.txt").read_text(errors="replace")
     calls = programs_and_arguments(scripts.run(script))
 
-    # Whole: the merge into the ETL Out Path and the viewer come last, then the registry is
-    # put back for a heap traced by name.
-    etl = values["etl-out-path"][0]
-    process = values.get("process-name-or-pid", [""])[0]
-    ends = [viewer(etl)] + ([reg_delete(process)] if process and not process.isdigit() else [])
-    assert calls[-len(ends):] == ends
-    assert calls[-len(ends) - 1][1][-2:] == ["-d", etl]
-
-    starts = [arguments for program, arguments in calls if "-f" in arguments]
-    kernel = [arguments for arguments in starts if arguments[0] == "-on"]
-    user = [arguments for arguments in starts if arguments[0] == "-start" and "-on" in arguments]
-    assert len(kernel) == ("kernel-flag" in values)
-    for arguments in kernel:
-        assert set(arguments[1].split("+")) == set(values["kernel-flag"])
-        walk = arguments[arguments.index("-stackwalk") + 1] if "-stackwalk" in arguments else ""
-        assert set(walk.split("+")) - {""} == set(values.get("stackwalk", []))
-    assert len(user) == ("provider" in values)
-    for arguments in user:
-        names = arguments[arguments.index("-on") + 1].split("+")
-        assert {name.replace(":::'stack'", "") for name in names} == set(values["provider"])
-    assert sum("-heap" in arguments for arguments in starts) == (values.get("heap") == ["yes"])
+    # Whole: merged into the ETL Out Path and opened, then the registry put back for a heap
+    # traced by name.
+    (etl,), (process,) = values["etl-out-path"], values["process-name-or-pid"]
+    ends = [viewer(etl)] + ([] if process.isdigit() else [reg_delete(process)])
+    assert calls[-len(ends):] == ends and calls[-len(ends) - 1][1][-2:] == ["-d", etl]
+    seen = {"kernel-flag": set(), "stackwalk": set(), "provider": set(), "heap": {"no"}}
+    for _, arguments in calls:
+        if arguments[0] == "-on":
+            seen["kernel-flag"] |= names_after("-on", arguments)
+            seen["stackwalk"] |= names_after("-stackwalk", arguments)
+        elif "-heap" in arguments:
+            seen["heap"] = {"yes"}
+        elif arguments[0] == "-start":
+            seen["provider"] |= names_after("-on", arguments)
+    assert seen == {key: values.get(key, set()) for key in seen}
