@@ -27,11 +27,7 @@ read -r expected_hash listed_name <"$zip.sha256"
 [ "$(sha256sum "$zip" | cut -d' ' -f1)" = "$expected_hash" ] || fail "$zip does not match $zip.sha256"
 
 # The build's list may grow by more programs; these files and every recipe are always in it.
-recipes=()
-for recipe in profiles/*.profile; do
-    recipes+=("$recipe")
-done
-for required in corvane.exe corvane-script.exe LICENSE.txt README.txt "${recipes[@]}"; do
+for required in corvane.exe corvane-script.exe LICENSE.txt README.txt profiles/*.profile; do
     grep -qx "$required" "$build_dir/package-files.txt" || fail "package-files.txt lacks $required"
 done
 expected=$(sort "$build_dir/package-files.txt")
