@@ -7,6 +7,7 @@ that Wine draws the window's frame and caption, each cropped to the window.
 Every wait is bounded; only the processes started here are ended, by their ids.
 """
 
+import contextlib
 import re
 import sys
 from pathlib import Path
@@ -61,69 +62,70 @@ def set_text(app, field, text):
                  brief=True)
 
 
+@contextlib.contextmanager
+def started(screen):
+    try:
+        yield screen.start()
+    finally:
+        screen.stop()
+
+
+def as_it_opens(screen, folder, path, **options):
+    """One picture of the dialog as it opens, then Escape."""
+    app = harness.Corvane(screen, folder, **options)
+    try:
+        app.wait_for_focus(OK)
+        picture(screen, app, path)
+        app.keys("Escape")
+        app.wait_exit()
+    finally:
+        app.close()
+
+
 def docs():
     DOCS.mkdir(exist_ok=True)
-    screen = harness.Screen(prefix=harness.BUILD / "pictures" / "wineprefix", desktop=DESKTOP)
-    screen.start()
     folder = harness.BUILD / "pictures" / "work"
     folder.mkdir(parents=True, exist_ok=True)
     for old in folder.glob("*.cmd"):
         old.unlink()
-    app = None
-    try:
+    with started(harness.Screen(prefix=harness.BUILD / "pictures" / "wineprefix",
+                                desktop=DESKTOP)) as screen:
         # Without the test library Wine lists no providers: the window as it opens anywhere.
-        app = harness.Corvane(screen, folder, builtin_tdh=True)
-        app.wait_for_focus(OK)
-        picture(screen, app, DOCS / "main-dialog.png")
-        app.keys("Escape")
-        app.wait_exit()
-        app.close()
+        as_it_opens(screen, folder, DOCS / "main-dialog.png", builtin_tdh=True)
 
         app = harness.Corvane(screen, folder, providers=SAMPLE_PROVIDERS)
-        app.wait_for_focus(OK)
-        for list_id, name in ((KERNEL_FLAGS, "PROC_THREAD"), (KERNEL_FLAGS, "LOADER"),
-                              (KERNEL_FLAGS, "CSWITCH"), (STACKWALK, "CSwitch"),
-                              (PROVIDERS, "Microsoft-Windows-DxgKrnl"),
-                              (PROVIDERS, "Microsoft-Windows-Win32k")):
-            app.click_item(list_id, name)
-            app.wait_for(f"{name} selected",
-                         lambda look: name in look.main.control(list_id).selected_texts())
-        app.click(LOG_STACK)
-        app.click(HEAP)
-        app.wait_for("Heap checked", lambda look: look.main.control(HEAP).check == 1)
-        set_text(app, HEAP_PROCESS, "notepad")
-        set_text(app, ETL_OUT, r"C:\traces\capture.etl")
-        app.click(OK)  # the focus leaves the edit, so no caret shows in the picture
-        app.wait_for("the save dialog", lambda look: look.focus_id() == SAVE_NAME_EDIT,
-                 brief=True)
-        saved = folder / "example.cmd"
-        app.type(windows_path(saved))
-        app.keys("Return")
-        wait_until("the example script", saved.exists)
-        app.wait_without_dialogs()
-        picture(screen, app, DOCS / "dialog-with-providers.png")
-        app.keys("Escape")
-        app.wait_exit()
-    finally:
-        if app is not None:
+        try:
+            app.wait_for_focus(OK)
+            for list_id, name in ((KERNEL_FLAGS, "PROC_THREAD"), (KERNEL_FLAGS, "LOADER"),
+                                  (KERNEL_FLAGS, "CSWITCH"), (STACKWALK, "CSwitch"),
+                                  (PROVIDERS, "Microsoft-Windows-DxgKrnl"),
+                                  (PROVIDERS, "Microsoft-Windows-Win32k")):
+                app.click_item(list_id, name)
+                app.wait_for(f"{name} selected",
+                             lambda look: name in look.main.control(list_id).selected_texts())
+            app.click(LOG_STACK)
+            app.click(HEAP)
+            app.wait_for("Heap checked", lambda look: look.main.control(HEAP).check == 1)
+            set_text(app, HEAP_PROCESS, "notepad")
+            set_text(app, ETL_OUT, r"C:\traces\capture.etl")
+            app.click(OK)  # the focus leaves the edit, so no caret shows in the picture
+            app.wait_for("the save dialog", lambda look: look.focus_id() == SAVE_NAME_EDIT,
+                         brief=True)
+            saved = folder / "example.cmd"
+            app.type(windows_path(saved))
+            app.keys("Return")
+            wait_until("the example script", saved.exists)
+            app.wait_without_dialogs()
+            picture(screen, app, DOCS / "dialog-with-providers.png")
+            app.keys("Escape")
+            app.wait_exit()
+        finally:
             app.close()
-        screen.stop()
 
     # The same dialog on a screen at 150 % (144 DPI), in a prefix of its own with that LogPixels.
-    screen = harness.Screen(prefix=harness.BUILD / "pictures" / "wineprefix-144dpi",
-                            desktop=DESKTOP_144_DPI, dpi=144, size="1600x1024")
-    screen.start()
-    app = None
-    try:
-        app = harness.Corvane(screen, folder, providers=SAMPLE_PROVIDERS)
-        app.wait_for_focus(OK)
-        picture(screen, app, DOCS / "dialog-at-144-dpi.png")
-        app.keys("Escape")
-        app.wait_exit()
-    finally:
-        if app is not None:
-            app.close()
-        screen.stop()
+    with started(harness.Screen(prefix=harness.BUILD / "pictures" / "wineprefix-144dpi",
+                                desktop=DESKTOP_144_DPI, dpi=144, size="1600x1024")) as screen:
+        as_it_opens(screen, folder, DOCS / "dialog-at-144-dpi.png", providers=SAMPLE_PROVIDERS)
 
     text = saved.read_bytes().decode("cp1252").replace("\r\n", "\n")
     readme = README.read_text(encoding="utf-8")
