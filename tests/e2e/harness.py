@@ -290,18 +290,14 @@ class Screen:
         # (tdh=n,b) or Wine's builtin (tdh=b) per start.
         if self.tdh_double:
             shutil.copyfile(TDH_DOUBLE, self.prefix / "drive_c" / "windows" / "syswow64" / "tdh.dll")
+        if self.desktop and CAPTION_FONT.exists():
+            shutil.copyfile(CAPTION_FONT, self.prefix / "drive_c" / "windows" / "Fonts" / "marlett.ttf")
         settings = []
         if self.desktop:
             settings += [(r"HKCU\Software\Wine\Explorer", "Desktop", "REG_SZ", "Corvane"),
-                         (r"HKCU\Software\Wine\Explorer\Desktops", "Corvane", "REG_SZ",
-                          self.desktop)]
-            if CAPTION_FONT.exists():
-                shutil.copyfile(CAPTION_FONT, self.prefix / "drive_c" / "windows" / "Fonts" /
-                                CAPTION_FONT.name)
-        if self.dpi:
-            # Wine 8 reads the screen's DPI here first (then from HKLM's Hardware Profiles key).
-            settings.append((r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD",
-                             str(self.dpi)))
+                         (r"HKCU\Software\Wine\Explorer\Desktops", "Corvane", "REG_SZ", self.desktop)]
+        if self.dpi:  # Wine 8 reads the DPI here first, then from HKLM's Hardware Profiles key
+            settings.append((r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", str(self.dpi)))
         for key, name, kind, value in settings:
             subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"],
                            env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,

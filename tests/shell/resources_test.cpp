@@ -378,34 +378,21 @@ TEST_F(BuiltProgram, ManifestAsksForAsInvokerAndCommonControlsSix) {
     EXPECT_TRUE(resource(RT_MANIFEST, MAKEINTRESOURCEW(2)).empty());
 }
 
-// Windows ignores a DPI setting in the wrong namespace or outside asm.v3's windowsSettings
-// without a word, so each is checked where it stands.
+// Windows ignores a DPI setting without a word in another namespace or outside asm.v3's
+// windowsSettings, so each is looked for whole, in its place.
 TEST_F(BuiltProgram, ManifestAsksForPerMonitorV2WithSystemAwareFallback) {
     const std::vector<std::uint8_t> bytes = resource(RT_MANIFEST, MAKEINTRESOURCEW(1));
     const std::string manifest(bytes.begin(), bytes.end());
-    const std::size_t application =
-        manifest.find("<application xmlns=\"urn:schemas-microsoft-com:asm.v3\">");
-    const std::size_t begin = manifest.find("<windowsSettings>", application);
-    const std::size_t end = manifest.find("</windowsSettings>", begin);
-    ASSERT_NE(application, std::string::npos);
-    ASSERT_LT(end, manifest.find("</application>", application));
-    const struct {
-        const char* element;
-        const char* xmlns;
-        const char* value;
-    } settings[] = {
-        {"dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings", "true"},
-        {"dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings",
-         "PerMonitorV2, System"},
-    };
-    for (const auto& setting : settings) {
-        const std::string open =
-            std::string("<") + setting.element + " xmlns=\"" + setting.xmlns + "\">";
-        const std::size_t at = manifest.find(open, begin);
-        ASSERT_LT(at, end) << open;
-        const std::string close = std::string("</") + setting.element + ">";
-        EXPECT_EQ(manifest.substr(at + open.size(), std::strlen(setting.value) + close.size()),
-                  setting.value + close);
+    std::size_t at = 0;
+    for (const char* part :
+         {"<application xmlns=\"urn:schemas-microsoft-com:asm.v3\">", "<windowsSettings>",
+          "<dpiAware "
+          "xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>",
+          "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+          "PerMonitorV2, System</dpiAwareness>",
+          "</windowsSettings>", "</application>"}) {
+        at = manifest.find(part, at);
+        ASSERT_NE(at, std::string::npos) << part;
     }
 }
 
