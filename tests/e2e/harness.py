@@ -443,7 +443,13 @@ class Corvane:
         self.screen.xdotool("type", "--delay", "40", "--", text)
 
     def click_at(self, x, y):
-        self.screen.xdotool("mousemove", x, y, "click", "1")
+        # A help tip still up from the last pointer stop takes a click on it (Wine passes none
+        # through); the pointer moving onto it hides it.
+        self.screen.xdotool("mousemove", x, y)
+        self.wait_for("no tip under the pointer", lambda look: not any(
+            w.rect[0] <= x < w.rect[2] and w.rect[1] <= y < w.rect[3]
+            for w in look.visible_top("tooltips_class32")), brief=True)
+        self.screen.xdotool("click", "1")
 
     def click(self, control_id):
         self.click_at(*self.control(control_id, brief=True).center())
