@@ -66,10 +66,13 @@ LRESULT CMainDlg::onInitDialog() {
         static_cast<void>(loop->AttachIdleHandler(this));
     }
     fillControlsOnOpen();
+    // Without them the dialog works on, only without help under the pointer.
+    static_cast<void>(tips_.Attach(hwnd_));
     return TRUE; // the platform focuses the first tab stop, OK
 }
 
 LRESULT CMainDlg::onDestroy() {
+    tips_.Destroy();
     if (CMessageLoop* loop = appModule.FindLoop(::GetCurrentThreadId())) {
         static_cast<void>(loop->DetachFilter(this));
         static_cast<void>(loop->DetachIdleHandler(this));

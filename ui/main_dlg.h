@@ -7,6 +7,7 @@
 #include "res/resource.h"
 #include "script/script_ui.h"
 #include "settings/trace_settings.h"
+#include "ui/main_dlg_tips.h"
 
 namespace corvane {
 
@@ -52,6 +53,7 @@ private:
     DefaultsEnvironment environment_;
     ScriptUi& scriptUi_;
     TraceSettings settings_;
+    CMainDlgTips tips_;
 };
 
 } // namespace corvane

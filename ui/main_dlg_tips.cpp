@@ -1,0 +1,337 @@
+#include "ui/main_dlg_tips.h"
+
+#include "app/app_module.h"
+#include "res/resource.h"
+#include "settings/descriptions.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
+namespace corvane {
+
+namespace {
+
+// Where a control's help comes from: a key of the descriptions catalogue, or for a button that
+// sets nothing, a text of the dialog's own. The order is also the one in which the dialog's own
+// hover areas are tried.
+struct ControlHelp {
+    int controlId;
+    std::wstring_view helpKey;
+    std::wstring_view ownText;
+};
+
+constexpr ControlHelp kControlHelps[] = {
+    {IDOK,
+     {},
+     L"Writes a capture script from these settings to a file you name. The dialog stays open, so "
+     L"you can write another."},
+    {IDCANCEL, {}, L"Closes Corvane. Nothing is written."},
+    {IDC_RESET,
+     {},
+     L"Puts every field back to its default, clears the selections and lists the providers "
+     L"again. Heap keeps its state."},
+    {ID_APP_ABOUT, {}, L"Shows Corvane's version."},
+    {IDC_KERNEL_FLAGS, L"kernel-flag", {}},
+    {IDC_STACKWALK, L"stackwalk", {}},
+    {IDC_PROVIDERS, L"provider", {}},
+    {IDC_FILE_MODE, L"file-mode", {}},
+    {IDC_MAX_FILE_SIZE, L"max-file-size-mb", {}},
+    {IDC_BUFFER_SIZE, L"buffer-size-kb", {}},
+    {IDC_MAX_BUFFERS, L"max-buffers", {}},
+    {IDC_MIN_BUFFERS, L"min-buffers", {}},
+    {IDC_LOG_STACK, L"log-stack", {}},
+    {IDC_HEAP, L"heap", {}},
+    {IDC_KERNEL_PATH, L"kernel-path", {}},
+    {IDC_USER_PATH, L"user-path", {}},
+    {IDC_ETL_OUT_PATH, L"etl-out-path", {}},
+    {IDC_SESSION_NAME, L"session-name", {}},
+    {IDC_HEAP_PROCESS, L"process-name-or-pid", {}},
+    {IDC_HEAP_SESSION_NAME, L"heap-session-name", {}},
+    {IDC_HEAP_PATH, L"heap-path", {}},
+};
+
+// Long help wraps at this width, in dialog units, so that it grows with the dialog's font.
+constexpr int kTipWidthDialogUnits = 200;
+// Long enough to read a few sentences; the platform's default is 5 s.
+constexpr int kTipShowMs = 30000;
+constexpr UINT_PTR kHoverToolId = 1;
+
+TTTOOLINFOW toolInfo(HWND window, UINT_PTR id, UINT flags) noexcept {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    // Transparent: on Windows a click on a tip reaches the control beneath it (Wine's tip still
+    // takes it).
+    tool.uFlags = flags | TTF_TRANSPARENT;
+    tool.hwnd = window;
+    tool.uId = id;
+    tool.lpszText = LPSTR_TEXTCALLBACKW;
+    return tool;
+}
+
+// The window's rectangle in the client coordinates of `parent`.
+RECT rectIn(HWND window, HWND parent) noexcept {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::wstring windowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(window, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
+// One entry of a list or combo box; empty when there is none at that index.
+std::wstring entryText(HWND box, UINT lengthMessage, UINT textMessage, LRESULT index) {
+    const auto at = static_cast<WPARAM>(index);
+    const LRESULT length = ::SendMessageW(box, lengthMessage, at, 0);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = ::SendMessageW(box, textMessage, at, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+} // namespace
+
+CMainDlgTips::~CMainDlgTips() {
+    Destroy();
+}
+
+bool CMainDlgTips::Attach(HWND dialog) noexcept {
+    dialog_ = dialog;
+    fieldAreas_.window = dialog;
+    return ::SetWindowSubclass(dialog, &CMainDlgTips::hoverProc, 0,
+                               reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+}
+
+void CMainDlgTips::createTooltip() noexcept {
+    static_assert(std::size(kControlHelps) == kControlHelpCount);
+    tooltipTried_ = true;
+    tooltip_ =
+        ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_,
+                          nullptr, appModule.GetResourceInstance(), nullptr);
+    if (tooltip_ == nullptr) {
+        return;
+    }
+    RECT width{0, 0, kTipWidthDialogUnits, 0};
+    ::MapDialogRect(dialog_, &width);
+    ::SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, width.right);
+    ::SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kTipShowMs, 0));
+
+    for (const ControlHelp& help : kControlHelps) {
+        if (help.controlId != IDC_KERNEL_FLAGS) {
+            addControlTool(::GetDlgItem(dialog_, help.controlId));
+        }
+    }
+    findLabels();
+    addHoverTool(fieldAreas_);
+    kernelEntries_.window = ::GetDlgItem(dialog_, IDC_KERNEL_FLAGS);
+    addHoverTool(kernelEntries_);
+    ::SetWindowSubclass(kernelEntries_.window, &CMainDlgTips::hoverProc, 0,
+                        reinterpret_cast<DWORD_PTR>(this));
+}
+
+void CMainDlgTips::Destroy() noexcept {
+    for (HoverTool* tool : {&kernelEntries_, &fieldAreas_}) {
+        if (tool->window != nullptr) {
+            ::RemoveWindowSubclass(tool->window, &CMainDlgTips::hoverProc, 0);
+            *tool = HoverTool{};
+        }
+    }
+    if (tooltip_ != nullptr) {
+        ::DestroyWindow(tooltip_);
+        tooltip_ = nullptr;
+    }
+    tooltipTried_ = true;
+}
+
+void CMainDlgTips::addControlTool(HWND control) noexcept {
+    // The tooltip watches the control's mouse messages itself; the loop stays as it is.
+    TTTOOLINFOW tool =
+        toolInfo(dialog_, reinterpret_cast<UINT_PTR>(control), TTF_IDISHWND | TTF_SUBCLASS);
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CMainDlgTips::addHoverTool(HoverTool& tool) noexcept {
+    // An empty rectangle until the pointer is over a part; the subclass relays the mouse.
+    TTTOOLINFOW info = toolInfo(tool.window, kHoverToolId, 0);
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    ::SetWindowSubclass(tool.window, &CMainDlgTips::hoverProc, 0,
+                        reinterpret_cast<DWORD_PTR>(this));
+}
+
+void CMainDlgTips::findLabels() noexcept {
+    // The labels have no ids; each one's text is the label its field's help names.
+    for (HWND child = ::GetWindow(dialog_, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (::GetDlgCtrlID(child) != IDC_STATIC) {
+            continue;
+        }
+        const std::wstring text = windowText(child);
+        for (std::size_t index = 0; index < kControlHelpCount; ++index) {
+            const FieldHelp* help = fieldHelp(kControlHelps[index].helpKey);
+            if (help != nullptr && help->label == text) {
+                labels_[index] = child;
+            }
+        }
+    }
+}
+
+LRESULT CALLBACK CMainDlgTips::hoverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR /*subclassId*/, DWORD_PTR self) {
+    auto& tips = *reinterpret_cast<CMainDlgTips*>(self);
+    HoverTool& tool = window == tips.kernelEntries_.window ? tips.kernelEntries_ : tips.fieldAreas_;
+    switch (message) {
+    case WM_SETCURSOR:
+        // Every control passes it to the dialog before its first mouse move arrives.
+        if (!tips.tooltipTried_) {
+            tips.createTooltip();
+        }
+        break;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        tips.follow(tool, message, wParam, lParam);
+        break;
+    case WM_NOTIFY:
+        // The tooltip asks the window of the tool for its text; the dialog's message map never
+        // sees these requests.
+        if (tips.answerTextRequest(tool, *reinterpret_cast<NMHDR*>(lParam))) {
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+void CMainDlgTips::follow(HoverTool& tool, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (tooltip_ == nullptr) {
+        return;
+    }
+    MSG relayed{tool.window, message, wParam, lParam, 0, {}};
+    if (message == WM_MOUSEMOVE) {
+        const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        RECT area{};
+        const int part = tool.window == kernelEntries_.window ? kernelPartAt(point, area)
+                                                              : fieldPartAt(point, area);
+        if (part != tool.part) {
+            // Away from the old part first, so the tooltip takes the new one as a new tool: it
+            // hides the old text and shows the new one after its usual delay.
+            tool.part = part;
+            setToolRect(tool, RECT{});
+            ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+            setToolRect(tool, area);
+        }
+    }
+    ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+}
+
+void CMainDlgTips::setToolRect(const HoverTool& tool, const RECT& area) noexcept {
+    TTTOOLINFOW info = toolInfo(tool.window, kHoverToolId, 0);
+    info.rect = area;
+    ::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+int CMainDlgTips::kernelPartAt(POINT point, RECT& area) const noexcept {
+    const HWND list = kernelEntries_.window;
+    const LRESULT hit = ::SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(point.x, point.y));
+    if (HIWORD(hit) == 0 && ::SendMessageW(list, LB_GETITEMRECT, LOWORD(hit),
+                                           reinterpret_cast<LPARAM>(&area)) != LB_ERR) {
+        return LOWORD(hit);
+    }
+    ::GetClientRect(list, &area);
+    return kWholeList;
+}
+
+int CMainDlgTips::fieldPartAt(POINT point, RECT& area) const noexcept {
+    // A field's area spans its label too; the dialog sees the mouse there and over a disabled
+    // field, while an enabled control has a tool of its own.
+    for (std::size_t index = 0; index < kControlHelpCount; ++index) {
+        RECT field = rectIn(::GetDlgItem(dialog_, kControlHelps[index].controlId), dialog_);
+        if (labels_[index] != nullptr) {
+            const RECT label = rectIn(labels_[index], dialog_);
+            ::UnionRect(&field, &field, &label);
+        }
+        if (::PtInRect(&field, point)) {
+            area = field;
+            return static_cast<int>(index);
+        }
+    }
+    return kNoPart;
+}
+
+bool CMainDlgTips::answerTextRequest(const HoverTool& tool, NMHDR& header) {
+    if (header.hwndFrom != tooltip_ || header.code != TTN_GETDISPINFOW) {
+        return false;
+    }
+    text_.clear();
+    if (header.idFrom != kHoverToolId) {
+        composeControlText(::GetDlgCtrlID(reinterpret_cast<HWND>(header.idFrom)));
+    } else if (&tool == &fieldAreas_ && tool.part != kNoPart) {
+        composeControlText(kControlHelps[tool.part].controlId);
+    } else if (&tool == &kernelEntries_ && tool.part != kWholeList) {
+        composeKernelEntryText(tool.part);
+    } else if (&tool == &kernelEntries_) {
+        composeControlText(IDC_KERNEL_FLAGS);
+    }
+    auto& request = reinterpret_cast<NMTTDISPINFOW&>(header);
+    request.lpszText = text_.data();
+    request.hinst = nullptr;
+    return true;
+}
+
+void CMainDlgTips::composeControlText(int controlId) {
+    const auto help =
+        std::find_if(std::begin(kControlHelps), std::end(kControlHelps),
+                     [&](const ControlHelp& entry) { return entry.controlId == controlId; });
+    if (help == std::end(kControlHelps)) {
+        return;
+    }
+    const FieldHelp* field = fieldHelp(help->helpKey);
+    text_ = field != nullptr ? field->text : help->ownText;
+    if (controlId == IDC_FILE_MODE) {
+        // The rules of the mode chosen now, not of the one chosen when the dialog opened.
+        const HWND box = ::GetDlgItem(dialog_, IDC_FILE_MODE);
+        const LRESULT chosen = ::SendMessageW(box, CB_GETCURSEL, 0, 0);
+        const std::wstring_view rules =
+            chosen < 0 ? std::wstring_view()
+                       : fileModeHelp(entryText(box, CB_GETLBTEXTLEN, CB_GETLBTEXT, chosen));
+        if (!rules.empty()) {
+            text_.append(L"\n\n").append(rules);
+        }
+    }
+}
+
+void CMainDlgTips::composeKernelEntryText(int entry) {
+    const KernelEntryDescription* description =
+        describeKernelEntry(entryText(kernelEntries_.window, LB_GETTEXTLEN, LB_GETTEXT, entry));
+    if (description == nullptr) {
+        return;
+    }
+    text_.assign(description->description);
+    if (!description->members.empty()) {
+        // Blanks after the joins let a long list wrap.
+        text_.append(L"\nMembers: ");
+        for (const wchar_t unit : description->members) {
+            text_.append(unit == L'+' ? std::wstring_view(L", ") : std::wstring_view(&unit, 1));
+        }
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,64 @@
+// Help under the pointer in the main dialog: one tooltip control, owned by the dialog, that shows
+// what a field, box or button means, and what an entry of Kernel Flags/Groups records.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+namespace corvane {
+
+class CMainDlgTips {
+public:
+    CMainDlgTips() noexcept = default;
+    ~CMainDlgTips();
+    CMainDlgTips(const CMainDlgTips&) = delete;
+    CMainDlgTips& operator=(const CMainDlgTips&) = delete;
+
+    // Watches the dialog once its controls exist. The tooltip control and its tools are made when
+    // the pointer first comes over the dialog, which keeps them out of the start-up. False when
+    // the dialog cannot be watched; it then works on without tips, as it does when the platform
+    // refuses the tooltip control.
+    [[nodiscard]] bool Attach(HWND dialog) noexcept;
+    // Before the dialog's window goes; also done by the destructor.
+    void Destroy() noexcept;
+
+private:
+    static constexpr std::size_t kControlHelpCount = 21; // controls with help
+
+    // A window whose tip depends on the part of it under the pointer: the kernel list's entries,
+    // and on the dialog itself the labels and disabled fields, which leave the mouse to it. The
+    // tooltip knows one tool per such window and sees its rectangle moved to the part hovered.
+    struct HoverTool {
+        HWND window = nullptr;
+        int part = kNoPart;
+    };
+    static constexpr int kNoPart = -1;
+    static constexpr int kWholeList = -2; // the kernel list away from its entries
+
+    static LRESULT CALLBACK hoverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR subclassId, DWORD_PTR self);
+    void createTooltip() noexcept;
+    void addControlTool(HWND control) noexcept;
+    void addHoverTool(HoverTool& tool) noexcept;
+    void findLabels() noexcept;
+    void follow(HoverTool& tool, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    void setToolRect(const HoverTool& tool, const RECT& area) noexcept;
+    [[nodiscard]] int kernelPartAt(POINT point, RECT& area) const noexcept;
+    [[nodiscard]] int fieldPartAt(POINT point, RECT& area) const noexcept;
+    [[nodiscard]] bool answerTextRequest(const HoverTool& tool, NMHDR& header);
+    void composeControlText(int controlId);
+    void composeKernelEntryText(int entry);
+
+    HWND dialog_ = nullptr;
+    HWND tooltip_ = nullptr; // owned: destroyed by Destroy
+    bool tooltipTried_ = false;
+    HoverTool kernelEntries_;
+    HoverTool fieldAreas_;
+    std::array<HWND, kControlHelpCount> labels_{}; // each field's label, where it has one
+    std::wstring text_;                            // the text last handed to the tooltip
+};
+
+} // namespace corvane
