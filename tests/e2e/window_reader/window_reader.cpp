@@ -3,10 +3,11 @@
 // windows with what a person sees in each control.
 //   corvane_inspector.exe IMAGE-NAME OUTPUT-FILE      one look
 //   corvane_inspector.exe IMAGE-NAME --serve FOLDER   a look for each request file put there
-// It only asks (WM_GETTEXT, LB_/CB_/BM_/STM_ queries, GetGUIThreadInfo); it never changes a
+// It only asks (WM_GETTEXT, LB_/CB_/BM_/STM_/TTM_ queries, GetGUIThreadInfo); it never changes a
 // window. Output goes to files: a pipe from a Wine program can outlive the program. Serving saves
 // the start of a Wine process per look, which dominates a polling wait.
 #include <windows.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -135,6 +136,71 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
+// Memory in another process, for a question that carries a pointer.
+class RemoteBlock {
+public:
+    RemoteBlock(HANDLE process, std::size_t size) noexcept
+        : process_(process),
+          address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
+    ~RemoteBlock() {
+        if (address_ != nullptr) {
+            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        }
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+    [[nodiscard]] void* get() const noexcept { return address_; }
+    template <typename T>
+    [[nodiscard]] bool put(const T& value) const noexcept {
+        return WriteProcessMemory(process_, address_, &value, sizeof value, nullptr) != FALSE;
+    }
+    template <typename T>
+    [[nodiscard]] bool take(T& value) const noexcept {
+        return ReadProcessMemory(process_, address_, &value, sizeof value, nullptr) != FALSE;
+    }
+
+private:
+    HANDLE process_;
+    void* address_;
+};
+
+// The text of the tip a tooltip shows, empty when it shows none. Wine's tooltip answers
+// WM_GETTEXT from another process with nothing, and TTM_GETTEXTW carries a pointer, so the tool's
+// record and the text buffer are put into the tooltip's own process.
+std::wstring shownTipText(HWND tooltip) {
+    constexpr std::size_t kTipUnits = 1024; // the most a tooltip holds
+    struct Question {
+        TTTOOLINFOW tool;
+        wchar_t text[kTipUnits];
+    };
+    DWORD processId = 0;
+    GetWindowThreadProcessId(tooltip, &processId);
+    const UniqueHandle process(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    if (!process.valid()) {
+        return {};
+    }
+    const RemoteBlock remote(process.get(), sizeof(Question));
+    auto* const remoteQuestion = static_cast<Question*>(remote.get());
+    Question question{};
+    question.tool.cbSize = sizeof question.tool;
+    const auto toolAddress = reinterpret_cast<LPARAM>(remoteQuestion);
+    if (remoteQuestion == nullptr || !remote.put(question) ||
+        !ask(tooltip, TTM_GETCURRENTTOOLW, 0, toolAddress) || !remote.take(question)) {
+        return {};
+    }
+    question.tool.lpszText = remoteQuestion->text;
+    if (!remote.put(question)) {
+        return {};
+    }
+    ask(tooltip, TTM_GETTEXTW, kTipUnits, toolAddress);
+    if (!remote.take(question)) {
+        return {};
+    }
+    question.text[kTipUnits - 1] = L'\0';
+    return question.text;
+}
+
 // Without itemTexts only the count: a look at a focus or a message box need not read the
 // 190 entries of the two kernel lists.
 void writeListItems(JsonWriter& json, HWND window, UINT countMessage, UINT lengthMessage,
@@ -221,6 +287,9 @@ void writeControlState(JsonWriter& json, HWND window, const std::wstring& kind, 
     } else if (kind == L"Static") {
         json.key("hasIcon");
         json.boolean(ask(window, STM_GETICON) != 0);
+    } else if (kind == TOOLTIPS_CLASSW) {
+        json.key("tipText");
+        json.text(shownTipText(window));
     }
 }
 
