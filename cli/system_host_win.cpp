@@ -128,13 +128,15 @@ bool SystemScriptToolHost::readFile(const std::wstring& path, std::size_t limit,
 
 FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::string& bytes,
                                           bool replaceExisting, std::wstring& why) {
-    if (!replaceExisting &&
-        GetFileAttributesW(withLongPathPrefix(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
-        return FileWrite::NameTaken;
-    }
     WriteOutcome outcome;
-    if (corvane::writeFileReplacing(path, bytes, platformFilePlacement(), outcome)) {
+    const bool written =
+        replaceExisting ? corvane::writeFileReplacing(path, bytes, platformFilePlacement(), outcome)
+                        : corvane::writeNewFile(path, bytes, platformFilePlacement(), outcome);
+    if (written) {
         return FileWrite::Written;
+    }
+    if (outcome.refusal == WriteRefusal::NameTaken) {
+        return FileWrite::NameTaken;
     }
     why = outcome.refusal != WriteRefusal::None ? refusalReason(outcome.refusal)
                                                 : systemReason(outcome.error);

@@ -376,6 +376,19 @@ public:
         return error != ERROR_SUCCESS ? error : placement_.flush(file_.get());
     }
 
+    // A move never replaces: a name taken since the destination was examined stays taken.
+    [[nodiscard]] DWORD placeAsNew(const std::wstring& target) {
+        if (!file_.close()) {
+            return failedCallError();
+        }
+        const DWORD error =
+            retryWhileHeld(placement_, [&] { return placement_.move(path_, target); });
+        if (error == ERROR_SUCCESS) {
+            path_.clear();
+        }
+        return error;
+    }
+
     [[nodiscard]] DWORD placeAt(const Destination& destination, WriteOutcome& outcome) {
         if (!file_.close()) {
             return failedCallError();
@@ -539,6 +552,38 @@ bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
     return outcome.error == ERROR_SUCCESS;
 }
 
+bool writeNewFile(const std::wstring& path, const std::string& bytes, FilePlacement& placement,
+                  WriteOutcome& outcome) noexcept {
+    outcome = WriteOutcome{};
+    if (path.empty()) {
+        outcome.error = ERROR_INVALID_NAME;
+        return false;
+    }
+    const Destination destination = examineDestination(path);
+    // A file that is there is the user's to replace on purpose; what could never be replaced
+    // says why.
+    const bool aFile =
+        destination.refusal == WriteRefusal::None || destination.refusal == WriteRefusal::ReadOnly;
+    outcome.refusal = destination.exists && aFile ? WriteRefusal::NameTaken : destination.refusal;
+    if (outcome.refusal != WriteRefusal::None) {
+        return false;
+    }
+    PendingFile pending(destination.path, placement);
+    if (!pending.isOpen()) {
+        outcome.error = pending.error();
+        return false;
+    }
+    outcome.error = pending.writeDurably(bytes);
+    if (outcome.error == ERROR_SUCCESS) {
+        outcome.error = pending.placeAsNew(destination.path);
+    }
+    if (outcome.error == ERROR_ALREADY_EXISTS || outcome.error == ERROR_FILE_EXISTS) {
+        outcome.refusal = WriteRefusal::NameTaken;
+        outcome.error = ERROR_SUCCESS;
+    }
+    return outcome.error == ERROR_SUCCESS && outcome.refusal == WriteRefusal::None;
+}
+
 std::wstring refusalReason(WriteRefusal refusal) {
     switch (refusal) {
     case WriteRefusal::None:
@@ -551,6 +596,8 @@ std::wstring refusalReason(WriteRefusal refusal) {
         return L"it is a device, not a file";
     case WriteRefusal::DanglingLink:
         return L"it is a symbolic link to a file that does not exist";
+    case WriteRefusal::NameTaken:
+        return L"something else has that name";
     }
     return std::wstring();
 }

@@ -47,7 +47,7 @@ public:
 FilePlacement& platformFilePlacement();
 
 // What is at the chosen path when this program will not write there.
-enum class WriteRefusal { None, ReadOnly, Folder, NotAFile, DanglingLink };
+enum class WriteRefusal { None, ReadOnly, Folder, NotAFile, DanglingLink, NameTaken };
 
 // Why a script was not written, and where its parts are when a replace stopped half way.
 struct WriteOutcome {
@@ -73,6 +73,12 @@ struct WriteOutcome {
                                       FilePlacement& placement) noexcept;
 [[nodiscard]] bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
                                       FilePlacement& placement, WriteOutcome& outcome) noexcept;
+
+// The same write where nothing may have the name yet: the new file takes it in one step that
+// fails when something else has it meanwhile, which is then WriteRefusal::NameTaken and is left
+// as it is.
+[[nodiscard]] bool writeNewFile(const std::wstring& path, const std::string& bytes,
+                                FilePlacement& placement, WriteOutcome& outcome) noexcept;
 
 // A refusal in words, for corvane-script's messages; empty for WriteRefusal::None.
 [[nodiscard]] std::wstring refusalReason(WriteRefusal refusal);

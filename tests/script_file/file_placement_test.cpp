@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -47,6 +48,7 @@ public:
     int removeFailures = 0;
     DWORD createNewError = ERROR_SUCCESS;
     DWORD flushError = ERROR_SUCCESS;
+    std::wstring plantAt; // another program makes this file while the new one is written
 
     int placeCalls = 0;
     int removeCalls = 0;
@@ -55,6 +57,9 @@ public:
 
     unsigned long createNew(const std::wstring& path, HANDLE& file) noexcept override {
         calls.push_back("createNew");
+        if (!plantAt.empty() && !writeFileBytes(std::exchange(plantAt, {}), kEarlier)) {
+            return ERROR_GEN_FAILURE;
+        }
         if (createNewError != ERROR_SUCCESS) {
             file = INVALID_HANDLE_VALUE;
             return createNewError;
@@ -280,6 +285,19 @@ std::optional<std::wstring> folderFromEnvironment(const wchar_t* variable) {
     std::wstring folder = L"Z:" + std::wstring(value, length);
     std::replace(folder.begin(), folder.end(), L'/', L'\\');
     return folder;
+}
+
+TEST_F(HeldByAScanner, WithoutReplacingANameTakenMeanwhileIsLeftToItsOwner) {
+    WriteOutcome outcome;
+    placement_.plantAt = path_;
+    EXPECT_FALSE(writeNewFile(path_, kScript, placement_, outcome));
+    EXPECT_EQ(outcome.refusal, WriteRefusal::NameTaken);
+    EXPECT_EQ(readFileBytes(path_), kEarlier);
+    EXPECT_EQ(namesIn(folder_.path()), (Names{L"capture.cmd"}));
+
+    const std::wstring fresh = folder_.file(L"fresh.cmd");
+    EXPECT_TRUE(writeNewFile(fresh, kScript, placement_, outcome));
+    EXPECT_EQ(readFileBytes(fresh), kScript);
 }
 
 TEST(SymbolicLink, SavingOntoItWritesTheFileItLeadsTo) {
