@@ -95,10 +95,7 @@ FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::s
     default:
         break;
     }
-    std::wstring refusal;
-    if (!fromUtf8(refusalReason(outcome), refusal)) {
-        refusal = L"refused";
-    }
+    const std::wstring refusal = refusalReason(outcome);
     why = error != 0 ? refusal + L" (" + systemReason(error) + L")" : refusal;
     return FileWrite::Failed;
 }

@@ -1,5 +1,7 @@
 #include "script/script_file_posix.h"
 
+#include "script/script_messages.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstddef>
@@ -393,31 +395,31 @@ IconvConversion utf8ToCodePage(const std::string& utf8, unsigned codePage, std::
     return IconvConversion::Ok;
 }
 
-const char* refusalReason(ScriptFileOutcome outcome) noexcept {
+const wchar_t* refusalReason(ScriptFileOutcome outcome) noexcept {
     switch (outcome) {
     case ScriptFileOutcome::StrangersLink:
-        return "it is a symbolic link that another user made in a sticky folder that everyone may "
-               "write to, and such a link is not followed";
+        return L"it is a symbolic link that another user made in a sticky folder that everyone may "
+               L"write to, and such a link is not followed";
     case ScriptFileOutcome::DanglingLink:
-        return "it is a symbolic link to a file that does not exist";
+        return kDanglingLinkReason;
     case ScriptFileOutcome::Folder:
-        return "it is a folder";
+        return kFolderReason;
     case ScriptFileOutcome::NamedPipe:
-        return "it is a named pipe, not a file";
+        return L"it is a named pipe, not a file";
     case ScriptFileOutcome::Device:
-        return "it is a device, not a file";
+        return kDeviceReason;
     case ScriptFileOutcome::Socket:
-        return "it is a socket, not a file";
+        return L"it is a socket, not a file";
     case ScriptFileOutcome::ReadOnly:
-        return "the file is read-only";
+        return kReadOnlyReason;
     case ScriptFileOutcome::OwnerNotKept:
-        return "it belongs to another user or group, which the new file could not keep";
+        return L"it belongs to another user or group, which the new file could not keep";
     case ScriptFileOutcome::Written:
     case ScriptFileOutcome::NameTaken:
     case ScriptFileOutcome::Failed:
         break;
     }
-    return "";
+    return L"";
 }
 
 int PosixFilePlacement::sync(int descriptor) noexcept {

@@ -36,7 +36,7 @@ enum class ScriptFileOutcome {
 };
 
 // The reason of a refusal as the user reads it ("it is a folder"); empty for the other outcomes.
-[[nodiscard]] const char* refusalReason(ScriptFileOutcome outcome) noexcept;
+[[nodiscard]] const wchar_t* refusalReason(ScriptFileOutcome outcome) noexcept;
 
 // The calls that make the written file durable and put it in place, behind a seam so that tests
 // can see their order and fail them. Each returns 0 or an errno value.

@@ -589,13 +589,13 @@ std::wstring refusalReason(WriteRefusal refusal) {
     case WriteRefusal::None:
         break;
     case WriteRefusal::ReadOnly:
-        return L"the file is read-only";
+        return kReadOnlyReason;
     case WriteRefusal::Folder:
-        return L"it is a folder";
+        return kFolderReason;
     case WriteRefusal::NotAFile:
-        return L"it is a device, not a file";
+        return kDeviceReason;
     case WriteRefusal::DanglingLink:
-        return L"it is a symbolic link to a file that does not exist";
+        return kDanglingLinkReason;
     case WriteRefusal::NameTaken:
         return L"something else has that name";
     }
