@@ -1,5 +1,6 @@
 #include "cli/script_tool.h"
 
+#include "cli/script_refusal.h"
 #include "cli/utf8.h"
 #include "corvane_version.h"
 #include "script/capture_script.h"
@@ -242,9 +243,8 @@ int printList(const std::wstring& name, bool describe, ScriptToolHost& host, Rep
 }
 
 // The script's bytes in the code page of the command prompt that will run it.
-int encodeScript(const std::wstring& script, const CommandLine& line, ScriptToolHost& host,
+int encodeScript(const std::wstring& script, unsigned codePage, ScriptToolHost& host,
                  Reporter& reporter, std::string& bytes) {
-    const unsigned codePage = line.codePage ? *line.codePage : host.scriptCodePage();
     if (codePage == 0) {
         if (!isAscii(script)) {
             return reporter.fail(
@@ -267,35 +267,6 @@ int encodeScript(const std::wstring& script, const CommandLine& line, ScriptTool
     }
     return reporter.fail(kExitBadInput,
                          L"code page " + std::to_wstring(codePage) + L" is not available here");
-}
-
-// Refuses a script that the command prompt would not run as written, naming the value or line.
-int refuseUnrunnable(const TraceSettings& settings, const std::wstring& script,
-                     const ProfileReader& reader, const std::wstring& profileName,
-                     Reporter& reporter) {
-    if (const std::optional<ControlCharacterFinding> found = findControlCharacter(settings)) {
-        const std::wstring where =
-            found->value != nullptr
-                ? reader.origin(found->value->field, profileName)
-                : reader.providerOrigin(settings.providers[found->provider], profileName);
-        return reporter.fail(kExitBadInput,
-                             where + L" " + controlCharacterProblem(found->character));
-    }
-    const std::optional<OverlongLine> overlong = findOverlongLine(script);
-    if (!overlong) {
-        return kExitDone;
-    }
-    std::wstring message = std::wstring(scriptLineName(overlong->line)) + L" (line " +
-                           std::to_wstring(overlong->number) + L" of the script) would be " +
-                           groupedNumber(overlong->length) + L" characters long, " +
-                           groupedNumber(overlong->length - kCommandPromptLineLimit) +
-                           L" more than the " + groupedNumber(kCommandPromptLineLimit) +
-                           L" that the command prompt reads";
-    if (overlong->line == ScriptLine::UserStart) {
-        message += L"; about " + groupedNumber(providersThatFit(settings)) + L" of the " +
-                   groupedNumber(settings.providers.size()) + L" selected providers would fit";
-    }
-    return reporter.fail(kExitBadInput, message + L". " + scriptLineRemedy(overlong->line));
 }
 
 int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporter) {
@@ -341,12 +312,24 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
         return reporter.fail(kExitBadInput, L"nothing to trace: select at least one kernel-flag "
                                             L"or provider, or set heap = yes");
     }
-    if (const int status = refuseUnrunnable(settings, *script, reader, *line.profile, reporter);
-        status != kExitDone) {
-        return status;
+    // Lines are measured in the bytes they will have; without a code page the script is ASCII.
+    const unsigned codePage = line.codePage ? *line.codePage : host.scriptCodePage();
+    LineByteCount bytesOf;
+    if (codePage != 0) {
+        bytesOf = [&host, codePage](std::wstring_view text) -> std::optional<std::size_t> {
+            std::string lineBytes;
+            if (host.encode(std::wstring(text), codePage, lineBytes) != Encoding::Ok) {
+                return std::nullopt;
+            }
+            return lineBytes.size();
+        };
+    }
+    if (const std::optional<std::wstring> refusal =
+            unrunnableScriptMessage(settings, *script, reader, *line.profile, bytesOf, codePage)) {
+        return reporter.fail(kExitBadInput, *refusal);
     }
     std::string bytes;
-    if (const int status = encodeScript(*script, line, host, reporter, bytes);
+    if (const int status = encodeScript(*script, codePage, host, reporter, bytes);
         status != kExitDone) {
         return status;
     }

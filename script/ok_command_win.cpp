@@ -3,6 +3,7 @@
 #include "res/resource.h"
 #include "script/capture_script.h"
 #include "script/script_checks.h"
+#include "script/script_encoding_win.h"
 #include "script/script_file_win.h"
 #include "settings/exchange_win.h"
 
@@ -86,7 +87,16 @@ void runOkCommand(HWND dialog, TraceSettings& settings, ScriptUi& ui) {
         ui.showMessage(dialog, L"Please input parameters.");
         return;
     }
-    if (const std::optional<std::wstring> refusal = scriptRefusal(settings, *script)) {
+    // The prompt's line limit counts the bytes of the code page the script is saved in.
+    const unsigned codePage = scriptCodePage();
+    const LineByteCount bytesOf = [codePage](std::wstring_view line) -> std::optional<std::size_t> {
+        std::string bytes;
+        if (toCodePage(std::wstring(line), codePage, bytes) != CodePageConversion::Ok) {
+            return std::nullopt;
+        }
+        return bytes.size();
+    };
+    if (const std::optional<std::wstring> refusal = scriptRefusal(settings, *script, bytesOf)) {
         ui.showMessage(dialog, refusal->c_str());
         return;
     }

@@ -1,21 +1,18 @@
 #include "script/script_checks.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <string>
+#include <utility>
 
 namespace corvane {
 namespace {
 
-// In the order in which the dialog checks its fields, so both programs name the same one first.
-constexpr ScriptTextValue kScriptTextValues[] = {
-    {&TraceSettings::kernelPath, L"Kernel Path"},
-    {&TraceSettings::userPath, L"User Path"},
-    {&TraceSettings::etlOutPath, L"ETL Out Path"},
-    {&TraceSettings::sessionName, L"Session name"},
-    {&TraceSettings::heapProcess, L"ProcessName or PID"},
-    {&TraceSettings::heapSessionName, L"Heap Session Name"},
-    {&TraceSettings::heapPath, L"Heap Path"},
-    {&TraceSettings::fileMode, L"File Mode"},
-};
+const ScriptTextValue& textValue(std::wstring TraceSettings::*field) noexcept {
+    return *std::find_if(std::begin(kScriptTextValues), std::end(kScriptTextValues),
+                         [field](const ScriptTextValue& value) { return value.field == field; });
+}
 
 struct LineWords {
     ScriptLine line;
@@ -60,8 +57,8 @@ bool holdsControlCharacter(std::wstring_view text, wchar_t& found) noexcept {
     return false;
 }
 
-// Calls visit(index, length) for each line ended by CR LF, and for text after the last one,
-// until it returns false.
+// Calls visit(index, line) for each line ended by CR LF, and for text after the last one, until
+// it returns false.
 template <typename Visit>
 void forEachLine(std::wstring_view script, Visit visit) {
     std::size_t index = 0;
@@ -71,7 +68,7 @@ void forEachLine(std::wstring_view script, Visit visit) {
         if (end == std::wstring_view::npos) {
             end = script.size();
         }
-        if (!visit(index, end - start)) {
+        if (!visit(index, script.substr(start, end - start))) {
             return;
         }
         start = end + 2;
@@ -79,17 +76,33 @@ void forEachLine(std::wstring_view script, Visit visit) {
     }
 }
 
-std::size_t userLineLength(const TraceSettings& settings) {
+// How far a line passes the prompt's limit: in UTF-16 units, else in bytes; nothing when it fits.
+std::optional<std::pair<std::size_t, LineMeasure>> excess(std::wstring_view line,
+                                                          const LineByteCount& bytesOf) {
+    const std::size_t units = utf16Length(line);
+    if (units > kCommandPromptLineLimit) {
+        return std::make_pair(units, LineMeasure::Characters);
+    }
+    if (bytesOf) {
+        const std::optional<std::size_t> bytes = bytesOf(line);
+        if (bytes && *bytes > kCommandPromptLineLimit) {
+            return std::make_pair(*bytes, LineMeasure::Bytes);
+        }
+    }
+    return std::nullopt;
+}
+
+bool userLineFits(const TraceSettings& settings, const LineByteCount& bytesOf) {
     const std::optional<std::wstring> script = BuildCaptureScript(settings);
-    std::size_t length = 0;
-    forEachLine(script.value_or(std::wstring()), [&](std::size_t index, std::size_t lineLength) {
+    bool fits = true;
+    forEachLine(script.value_or(std::wstring()), [&](std::size_t index, std::wstring_view line) {
         if (scriptLineAt(index) != ScriptLine::UserStart) {
             return true;
         }
-        length = lineLength;
+        fits = !excess(line, bytesOf);
         return false;
     });
-    return length;
+    return fits;
 }
 
 } // namespace
@@ -123,19 +136,43 @@ std::wstring controlCharacterProblem(wchar_t character) {
            L"), which the command prompt would not read as written";
 }
 
-std::optional<OverlongLine> findOverlongLine(std::wstring_view script) {
+std::size_t utf16Length(std::wstring_view text) noexcept {
+    std::size_t length = text.size();
+    if constexpr (sizeof(wchar_t) > 2) {
+        for (const wchar_t c : text) {
+            length += static_cast<std::uint32_t>(c) > 0xFFFFU ? 1 : 0;
+        }
+    }
+    return length;
+}
+
+std::optional<OverlongLine> findOverlongLine(std::wstring_view script,
+                                             const LineByteCount& bytesOf) {
     std::optional<OverlongLine> found;
-    forEachLine(script, [&](std::size_t index, std::size_t length) {
-        if (length <= kCommandPromptLineLimit) {
+    forEachLine(script, [&](std::size_t index, std::wstring_view line) {
+        const auto over = excess(line, bytesOf);
+        if (!over) {
             return true;
         }
-        found = OverlongLine{scriptLineAt(index), index + 1, length};
+        found = OverlongLine{scriptLineAt(index), index + 1, over->first, over->second};
         return false;
     });
     return found;
 }
 
-std::size_t providersThatFit(const TraceSettings& settings) {
+CrowdingValue userLineCrowdingValue(const TraceSettings& settings) {
+    CrowdingValue crowding{
+        nullptr, settings.providers.empty() ? 0 : utf16Length(settings.providers.front())};
+    for (const auto field : {&TraceSettings::sessionName, &TraceSettings::userPath}) {
+        const std::size_t length = utf16Length(settings.*field);
+        if (length > crowding.length) {
+            crowding = CrowdingValue{&textValue(field), length};
+        }
+    }
+    return crowding;
+}
+
+std::size_t providersThatFit(const TraceSettings& settings, const LineByteCount& bytesOf) {
     // Without providers the user session has no line at all, so none always fit.
     std::size_t fitting = 0;
     std::size_t tooMany = settings.providers.size() + 1;
@@ -144,7 +181,7 @@ std::size_t providersThatFit(const TraceSettings& settings) {
         const std::size_t count = fitting + (tooMany - fitting) / 2;
         trial.providers.assign(settings.providers.begin(),
                                settings.providers.begin() + static_cast<std::ptrdiff_t>(count));
-        if (userLineLength(trial) <= kCommandPromptLineLimit) {
+        if (userLineFits(trial, bytesOf)) {
             fitting = count;
         } else {
             tooMany = count;
@@ -169,25 +206,48 @@ std::wstring groupedNumber(std::size_t number) {
     return digits;
 }
 
-std::optional<std::wstring> scriptRefusal(const TraceSettings& settings, std::wstring_view script) {
-    if (const std::optional<ControlCharacterFinding> found = findControlCharacter(settings)) {
-        const std::wstring problem = controlCharacterProblem(found->character);
-        if (found->value != nullptr) {
-            return L"The \"" + std::wstring(found->value->label) + L"\" field " + problem +
-                   L". Remove it.";
+std::optional<std::wstring> scriptRefusal(const TraceSettings& settings, std::wstring_view script,
+                                          const LineByteCount& bytesOf) {
+    // Both findings name a value the same way, with what is wrong with it.
+    const auto refuseValue = [&](const ScriptTextValue* value, std::size_t provider,
+                                 const std::wstring& problem, const wchar_t* remedy) {
+        if (value != nullptr) {
+            return L"The \"" + std::wstring(value->label) + L"\" field " + problem + remedy;
         }
         return L"A provider name " + problem + L". Deselect that provider: it is number " +
-               std::to_wstring(found->provider + 1) + L" of the " +
+               std::to_wstring(provider + 1) + L" of the " +
                std::to_wstring(settings.providers.size()) + L" selected.";
+    };
+    if (const std::optional<ControlCharacterFinding> found = findControlCharacter(settings)) {
+        return refuseValue(found->value, found->provider, controlCharacterProblem(found->character),
+                           L". Remove it.");
     }
-    if (const std::optional<OverlongLine> overlong = findOverlongLine(script)) {
-        std::wstring message = scriptLineName(overlong->line);
-        message[0] = static_cast<wchar_t>(message[0] - L'a' + L'A');
-        return message + L" would be " + groupedNumber(overlong->length) +
-               L" characters long; the command prompt reads at most " +
-               groupedNumber(kCommandPromptLineLimit) + L". " + scriptLineRemedy(overlong->line);
+    if (const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings)) {
+        const bool percent = found->rule == UnsafeValueRule::UnpairedPercent;
+        return refuseValue(found->value, found->provider, unsafeValueProblem(*found),
+                           percent ? L"." : L". Remove it.");
     }
-    return std::nullopt;
+    const std::optional<OverlongLine> overlong = findOverlongLine(script, bytesOf);
+    if (!overlong) {
+        return std::nullopt;
+    }
+    std::wstring message = scriptLineName(overlong->line);
+    message[0] = static_cast<wchar_t>(message[0] - L'a' + L'A');
+    message +=
+        L" would be " + groupedNumber(overlong->length) +
+        (overlong->measure == LineMeasure::Bytes ? L" bytes long in the command prompt's code page"
+                                                 : L" characters long") +
+        L"; the command prompt reads at most " + groupedNumber(kCommandPromptLineLimit) + L". ";
+    if (overlong->line == ScriptLine::UserStart && providersThatFit(settings, bytesOf) == 0) {
+        // Fewer providers would not help: say which value leaves no room.
+        const CrowdingValue crowding = userLineCrowdingValue(settings);
+        const std::wstring name = crowding.value != nullptr
+                                      ? L"the " + std::wstring(crowding.value->label)
+                                      : std::wstring(L"the first selected provider's name");
+        return message + L"Not even one provider fits: " + name + L" alone is " +
+               groupedNumber(crowding.length) + L" characters long. Shorten it.";
+    }
+    return message + scriptLineRemedy(overlong->line);
 }
 
 } // namespace corvane

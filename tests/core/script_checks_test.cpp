@@ -97,5 +97,94 @@ TEST(ScriptControlCharacters, AreRefusedInEveryValueExceptTab) {
               L"prompt would not read as written. Remove it.");
 }
 
+TEST(ScriptUnsafeValues, EachRuleIsFoundWhereTheValueStands) {
+    using Rule = UnsafeValueRule;
+    struct Case {
+        std::wstring TraceSettings::*field; // null: the second provider
+        const wchar_t* value;
+        std::optional<Rule> rule; // nothing: accepted
+        wchar_t character;
+    };
+    const Case cases[] = {
+        {&TraceSettings::kernelPath, L"C:\\R&D 100%%\\k.etl", {}, 0},
+        {&TraceSettings::userPath, L"%TEMP%\\u%1.etl", {}, 0},
+        {&TraceSettings::heapPath, L"%~dp0", {}, 0},
+        {&TraceSettings::heapProcess, L" 42 43", {}, 0},
+        {&TraceSettings::heapProcess, L"R&D tool\\", {}, 0},
+        {nullptr, L"IIS: WWW Server", {}, 0},
+        {&TraceSettings::sessionName, L"Vell!", {}, 0},
+        {&TraceSettings::sessionName, L"Vell&calc", Rule::BareArgumentOperator, L'&'},
+        {&TraceSettings::heapSessionName, L"H^eap", Rule::BareArgumentOperator, L'^'},
+        {&TraceSettings::heapProcess, L"12 & calc", Rule::BareArgumentOperator, L'&'},
+        {&TraceSettings::heapProcess, L"7>x", Rule::BareArgumentOperator, L'>'},
+        {&TraceSettings::sessionName, L"My Session", Rule::BareArgumentBlank, L' '},
+        {&TraceSettings::heapSessionName, L"H\tH", Rule::BareArgumentBlank, L'\t'},
+        {nullptr, L"A\" & calc & \"", Rule::DoubleQuote, L'"'},
+        {&TraceSettings::heapProcess, L"note\" & calc & rem \"", Rule::DoubleQuote, L'"'},
+        {&TraceSettings::etlOutPath, L"D:\\traces\\", Rule::TrailingBackslash, L'\\'},
+        {&TraceSettings::userPath, L"D:\\traces\\%EMPTY%", Rule::TrailingBackslash, L'\\'},
+        {nullptr, L"Acme\\", Rule::TrailingBackslash, L'\\'},
+        {&TraceSettings::kernelPath, L"C:\\logs\\100%.etl", Rule::UnpairedPercent, L'%'},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const Case& entry = cases[i];
+        TraceSettings settings = script_examples::scriptExample("worked example").settings;
+        settings.heapEnabled = 0; // looked at even where the script leaves them out
+        (entry.field != nullptr ? settings.*entry.field : settings.providers[1]) = entry.value;
+        const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings);
+        ASSERT_EQ(found.has_value(), entry.rule.has_value());
+        if (found) {
+            EXPECT_EQ(found->rule, *entry.rule);
+            EXPECT_EQ(found->character, entry.character);
+            EXPECT_EQ(found->value != nullptr ? found->value->field : nullptr, entry.field);
+            EXPECT_EQ(found->provider, entry.field != nullptr ? 0U : 1U);
+        }
+    }
+}
+
+TEST(ScriptUnsafeValues, TheMessageNamesTheFieldTheCharacterAndWhy) {
+    TraceSettings settings = script_examples::scriptExample("worked example").settings;
+    settings.sessionName = L"Vell&calc";
+    EXPECT_EQ(refusalOf(settings), L"The \"Session name\" field holds '&', which the command "
+                                   L"prompt reads as the start of another command. Remove it.");
+}
+
+TEST(ScriptLineLimit, CountsUtf16UnitsAndTheBytesOfTheCodePage) {
+    TraceSettings settings = script_examples::scriptExample("worked example").settings;
+    // The length and measure of the line found too long, or 0 when none is.
+    const auto overlong = [&](const LineByteCount& bytesOf) {
+        const auto found = findOverlongLine(BuildCaptureScript(settings).value_or(L""), bytesOf);
+        return found ? std::make_pair(found->length, found->measure)
+                     : std::make_pair(std::size_t{0}, LineMeasure::Characters);
+    };
+    const LineByteCount utf8 = [](std::wstring_view line) -> std::optional<std::size_t> {
+        std::size_t bytes = 0;
+        for (const wchar_t c : line) {
+            const auto code = static_cast<std::uint32_t>(c);
+            const bool surrogate = code >= 0xD800 && code < 0xE000; // half of four bytes
+            bytes += code < 0x80 ? 1 : code < 0x800 || surrogate ? 2 : code < 0x10000 ? 3 : 4;
+        }
+        return bytes;
+    };
+    settings.etlOutPath.clear();
+    const std::size_t frame = lineLength(settings, 25);
+    // U+1F600 is two UTF-16 units on every system, and four bytes in UTF-8.
+    settings.etlOutPath = std::wstring(8191 - frame - 2, L'a') + L"\U0001F600";
+    EXPECT_EQ(overlong({}).first, 0U); // exactly 8,191 units
+    EXPECT_EQ(overlong(utf8), std::make_pair(std::size_t{8193}, LineMeasure::Bytes));
+    settings.etlOutPath += L'x';
+    EXPECT_EQ(overlong({}), std::make_pair(std::size_t{8192}, LineMeasure::Characters));
+
+    // When the value itself leaves no room for a provider, it is named.
+    settings = script_examples::scriptExample("worked example").settings;
+    settings.providers.resize(1);
+    settings.sessionName.assign(8150, L'S');
+    EXPECT_EQ(refusalOf(settings), L"The user session's command line would be 8,307 characters "
+                                   L"long; the command prompt reads at most 8,191. Not even one "
+                                   L"provider fits: the Session name alone is 8,150 characters "
+                                   L"long. Shorten it.");
+}
+
 } // namespace
 } // namespace corvane

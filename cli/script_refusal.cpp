@@ -1,0 +1,57 @@
+#include "cli/script_refusal.h"
+
+namespace corvane {
+namespace {
+
+std::wstring valueOrigin(const TraceSettings& settings, const ScriptTextValue* value,
+                         std::size_t provider, const ProfileReader& reader,
+                         const std::wstring& profileName) {
+    return value != nullptr ? reader.origin(value->field, profileName)
+                            : reader.providerOrigin(settings.providers[provider], profileName);
+}
+
+} // namespace
+
+std::optional<std::wstring>
+unrunnableScriptMessage(const TraceSettings& settings, const std::wstring& script,
+                        const ProfileReader& reader, const std::wstring& profileName,
+                        const LineByteCount& bytesOf, unsigned codePage) {
+    if (const std::optional<ControlCharacterFinding> found = findControlCharacter(settings)) {
+        return valueOrigin(settings, found->value, found->provider, reader, profileName) + L" " +
+               controlCharacterProblem(found->character);
+    }
+    if (const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings)) {
+        return valueOrigin(settings, found->value, found->provider, reader, profileName) + L" " +
+               unsafeValueProblem(*found);
+    }
+    const std::optional<OverlongLine> overlong = findOverlongLine(script, bytesOf);
+    if (!overlong) {
+        return std::nullopt;
+    }
+    const bool bytes = overlong->measure == LineMeasure::Bytes;
+    std::wstring message =
+        std::wstring(scriptLineName(overlong->line)) + L" (line " +
+        std::to_wstring(overlong->number) + L" of the script) would be " +
+        groupedNumber(overlong->length) +
+        (bytes ? L" bytes long in code page " + std::to_wstring(codePage) : L" characters long") +
+        L", " + groupedNumber(overlong->length - kCommandPromptLineLimit) + L" more than the " +
+        groupedNumber(kCommandPromptLineLimit) + L" that the command prompt reads";
+    if (overlong->line != ScriptLine::UserStart) {
+        return message + L". " + scriptLineRemedy(overlong->line);
+    }
+    const std::size_t fitting = providersThatFit(settings, bytesOf);
+    if (fitting == 0) {
+        // Fewer providers would not help: name the value that leaves no room.
+        const CrowdingValue crowding = userLineCrowdingValue(settings);
+        const std::wstring origin = crowding.value != nullptr
+                                        ? reader.origin(crowding.value->field, profileName)
+                                        : reader.providerOrigin(settings.providers[0], profileName);
+        return message + L"; not even one provider fits, as " + origin + L" alone is " +
+               groupedNumber(crowding.length) + L" characters long. Shorten it.";
+    }
+    return message + L"; about " + groupedNumber(fitting) + L" of the " +
+           groupedNumber(settings.providers.size()) + L" selected providers would fit. " +
+           scriptLineRemedy(overlong->line);
+}
+
+} // namespace corvane

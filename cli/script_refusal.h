@@ -1,0 +1,21 @@
+// corvane-script's words for a script that the command prompt would not run as written: each
+// names the profile line or --set that gave the value, as the dialog names the field.
+#pragma once
+
+#include "cli/profile.h"
+#include "script/script_checks.h"
+#include "settings/trace_settings.h"
+
+#include <optional>
+#include <string>
+
+namespace corvane {
+
+// The message, or nothing when the script would run as written. `bytesOf` counts a line's bytes
+// in code page `codePage` (0 and an empty count where none is known).
+[[nodiscard]] std::optional<std::wstring>
+unrunnableScriptMessage(const TraceSettings& settings, const std::wstring& script,
+                        const ProfileReader& reader, const std::wstring& profileName,
+                        const LineByteCount& bytesOf, unsigned codePage);
+
+} // namespace corvane
