@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cwchar>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -138,11 +139,12 @@ std::wstring controlCharacterProblem(wchar_t character) {
 
 std::size_t utf16Length(std::wstring_view text) noexcept {
     std::size_t length = text.size();
-    if constexpr (sizeof(wchar_t) > 2) {
-        for (const wchar_t c : text) {
-            length += static_cast<std::uint32_t>(c) > 0xFFFFU ? 1 : 0;
-        }
+#if WCHAR_MAX > 0xFFFF
+    // wchar_t holds a whole code point here; UTF-16 needs a surrogate pair beyond the BMP.
+    for (const wchar_t c : text) {
+        length += static_cast<std::uint32_t>(c) > 0xFFFFU ? 1 : 0;
     }
+#endif
     return length;
 }
 

@@ -395,6 +395,31 @@ TEST(NativeProgram, WritesTheFileEncodesWithIconvAndExitsWithItsStatus) {
                                                "': No such file or directory\n");
 }
 
+TEST(NativeProgram, CountsTheLineLimitInTheBytesOfTheCodePage) {
+    ScratchFolder folder;
+    // The user session's line with one provider of `accents` U+00E9 (two bytes in UTF-8) and
+    // `letters` x: the exit status, and the line's bytes when it is written.
+    const auto run = [&](std::size_t accents, std::size_t letters) {
+        std::string provider;
+        for (std::size_t i = 0; i < accents; ++i) {
+            provider += "\xC3\xA9";
+        }
+        writeAll(folder.file("p.txt"), "etl-out-path = /t.etl\nprovider = " + provider +
+                                           std::string(letters, 'x') + "\n");
+        const int status =
+            runProgram({folder.file("p.txt"), "--stdout", "--code-page", "65001"}, folder);
+        const std::string script = readAll(folder.file("out"));
+        const std::size_t start = script.find("xperf.exe -start");
+        return std::make_pair(status, script.find("\r\n", start) - start);
+    };
+    const std::size_t frame = run(0, 1).second - 1;
+    // 3,000 accents: about 5,200 characters, far below the limit in characters.
+    EXPECT_EQ(run(3000, 8191 - frame - 6000), std::make_pair(0, std::size_t{8191}));
+    EXPECT_EQ(run(3000, 8192 - frame - 6000).first, 1);
+    EXPECT_NE(readAll(folder.file("err")).find("would be 8,192 bytes long in code page 65001"),
+              std::string::npos);
+}
+
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSanitizer = true; // which needs far more address space than it uses
 #else

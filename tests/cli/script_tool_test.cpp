@@ -207,6 +207,27 @@ const BadRun kBadRuns[] = {
      kExitBadInput,
      L"--set session-name holds a control character (U+000A), which the command prompt would "
      L"not read as written"},
+    {"etl-out-path = D:\\o.etl\nsession-name = Vell&calc\nprovider = Acme\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: session-name holds '&', which the command prompt reads as the start of "
+     L"another command"},
+    {"etl-out-path = D:\\traces\\\nheap = yes\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: etl-out-path ends in '\\', which together with the closing quote after it "
+     L"reads as a '\"' inside the value, so xperf would take the rest of the line into it"},
+    {"etl-out-path = D:\\o.etl\nprovider = A\" & calc & \"\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: provider holds '\"', which the command prompt and xperf read as the start "
+     L"or end of quotes, so the rest of the line would not be read as written"},
+    {"etl-out-path = D:\\o.etl\nprovider = Acme\n",
+     {L"--set", L"session-name=" + std::wstring(8150, L'S')},
+     kExitBadInput,
+     L"the user session's command line (line 15 of the script) would be 8,273 characters long, "
+     L"82 more than the 8,191 that the command prompt reads; not even one provider fits, as "
+     L"--set session-name alone is 8,150 characters long. Shorten it."},
     {"etl-out-path = D:\\o.etl\n# 2\n# 3\n# 4\n# 5\n\nkernel-flag = CSWTICH\n",
      {},
      kExitBadInput,

@@ -143,13 +143,6 @@ TEST(ScriptUnsafeValues, EachRuleIsFoundWhereTheValueStands) {
     }
 }
 
-TEST(ScriptUnsafeValues, TheMessageNamesTheFieldTheCharacterAndWhy) {
-    TraceSettings settings = script_examples::scriptExample("worked example").settings;
-    settings.sessionName = L"Vell&calc";
-    EXPECT_EQ(refusalOf(settings), L"The \"Session name\" field holds '&', which the command "
-                                   L"prompt reads as the start of another command. Remove it.");
-}
-
 TEST(ScriptLineLimit, CountsUtf16UnitsAndTheBytesOfTheCodePage) {
     TraceSettings settings = script_examples::scriptExample("worked example").settings;
     // The length and measure of the line found too long, or 0 when none is.
@@ -158,23 +151,19 @@ TEST(ScriptLineLimit, CountsUtf16UnitsAndTheBytesOfTheCodePage) {
         return found ? std::make_pair(found->length, found->measure)
                      : std::make_pair(std::size_t{0}, LineMeasure::Characters);
     };
-    const LineByteCount utf8 = [](std::wstring_view line) -> std::optional<std::size_t> {
-        std::size_t bytes = 0;
-        for (const wchar_t c : line) {
-            const auto code = static_cast<std::uint32_t>(c);
-            const bool surrogate = code >= 0xD800 && code < 0xE000; // half of four bytes
-            bytes += code < 0x80 ? 1 : code < 0x800 || surrogate ? 2 : code < 0x10000 ? 3 : 4;
-        }
-        return bytes;
-    };
     settings.etlOutPath.clear();
     const std::size_t frame = lineLength(settings, 25);
-    // U+1F600 is two UTF-16 units on every system, and four bytes in UTF-8.
+    // U+1F600 is two UTF-16 units on every system.
     settings.etlOutPath = std::wstring(8191 - frame - 2, L'a') + L"\U0001F600";
     EXPECT_EQ(overlong({}).first, 0U); // exactly 8,191 units
-    EXPECT_EQ(overlong(utf8), std::make_pair(std::size_t{8193}, LineMeasure::Bytes));
     settings.etlOutPath += L'x';
     EXPECT_EQ(overlong({}), std::make_pair(std::size_t{8192}, LineMeasure::Characters));
+    // In a code page of two bytes a character, half as many characters reach the limit.
+    settings.etlOutPath.assign(4096 - frame, L'a');
+    const LineByteCount twoEach = [](std::wstring_view line) {
+        return std::optional<std::size_t>(2 * line.size());
+    };
+    EXPECT_EQ(overlong(twoEach), std::make_pair(std::size_t{8192}, LineMeasure::Bytes));
 
     // When the value itself leaves no room for a provider, it is named.
     settings = script_examples::scriptExample("worked example").settings;
