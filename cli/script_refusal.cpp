@@ -47,7 +47,8 @@ unrunnableScriptMessage(const TraceSettings& settings, const std::wstring& scrip
                                         ? reader.origin(crowding.value->field, profileName)
                                         : reader.providerOrigin(settings.providers[0], profileName);
         return message + L"; not even one provider fits, as " + origin + L" alone is " +
-               groupedNumber(crowding.length) + L" characters long. Shorten it.";
+               groupedNumber(crowding.length) + L" characters long. " +
+               (crowding.value != nullptr ? L"Shorten it." : L"Leave that provider out.");
     }
     return message + L"; about " + groupedNumber(fitting) + L" of the " +
            groupedNumber(settings.providers.size()) + L" selected providers would fit. " +

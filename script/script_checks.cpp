@@ -247,7 +247,8 @@ std::optional<std::wstring> scriptRefusal(const TraceSettings& settings, std::ws
                                       ? L"the " + std::wstring(crowding.value->label)
                                       : std::wstring(L"the first selected provider's name");
         return message + L"Not even one provider fits: " + name + L" alone is " +
-               groupedNumber(crowding.length) + L" characters long. Shorten it.";
+               groupedNumber(crowding.length) + L" characters long. " +
+               (crowding.value != nullptr ? L"Shorten it." : L"Deselect that provider.");
     }
     return message + scriptLineRemedy(overlong->line);
 }

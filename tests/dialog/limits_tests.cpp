@@ -230,8 +230,9 @@ TEST_F(LimitsOfProviders, AProviderNameOfTenThousandCharactersIsListedWholeButTo
     session.click(IDC_LOG_STACK);
     EXPECT_TRUE(pressOkSavingAs(L"long-name.cmd").empty());
     expectOnlyMessage(L"The user session's command line would be 10,151 characters long; the "
-                      L"command prompt reads at most 8,191. Select fewer providers, or use a "
-                      L"shorter User Path or Session name.");
+                      L"command prompt reads at most 8,191. Not even one provider fits: the first "
+                      L"selected provider's name alone is 10,000 characters long. Deselect that "
+                      L"provider.");
 }
 
 TEST_F(LimitsOfProviders, SixtyFiveThousandFiveHundredAndThirtySixAreListedRefusedAndReset) {
