@@ -212,16 +212,6 @@ const BadRun kBadRuns[] = {
      kExitBadInput,
      L"p.txt: line 2: session-name holds '&', which the command prompt reads as the start of "
      L"another command"},
-    {"etl-out-path = D:\\traces\\\nheap = yes\n",
-     {},
-     kExitBadInput,
-     L"p.txt: line 1: etl-out-path ends in '\\', which together with the closing quote after it "
-     L"reads as a '\"' inside the value, so xperf would take the rest of the line into it"},
-    {"etl-out-path = D:\\o.etl\nprovider = A\" & calc & \"\n",
-     {},
-     kExitBadInput,
-     L"p.txt: line 2: provider holds '\"', which the command prompt and xperf read as the start "
-     L"or end of quotes, so the rest of the line would not be read as written"},
     {"etl-out-path = D:\\o.etl\nprovider = Acme\n",
      {L"--set", L"session-name=" + std::wstring(8150, L'S')},
      kExitBadInput,

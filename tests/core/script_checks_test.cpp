@@ -164,15 +164,6 @@ TEST(ScriptLineLimit, CountsUtf16UnitsAndTheBytesOfTheCodePage) {
         return std::optional<std::size_t>(2 * line.size());
     };
     EXPECT_EQ(overlong(twoEach), std::make_pair(std::size_t{8192}, LineMeasure::Bytes));
-
-    // When the value itself leaves no room for a provider, it is named.
-    settings = script_examples::scriptExample("worked example").settings;
-    settings.providers.resize(1);
-    settings.sessionName.assign(8150, L'S');
-    EXPECT_EQ(refusalOf(settings), L"The user session's command line would be 8,307 characters "
-                                   L"long; the command prompt reads at most 8,191. Not even one "
-                                   L"provider fits: the Session name alone is 8,150 characters "
-                                   L"long. Shorten it.");
 }
 
 } // namespace
