@@ -1,8 +1,12 @@
 // libFuzzer target for script assembly: arbitrary settings (any texts, check states, numbers and
 // selections) must give a script of the documented shape, or the nothing-selected outcome exactly
 // when nothing would be traced. The script is walked from its first character to its last against
-// the frame, so every selected name is found in its place and in list order.
+// the frame, so every selected name is found in its place and in list order. A script that the
+// checks accept must reach xperf and reg as meant when cmd reads it; one they refuse, for a reason.
 #include "script/capture_script.h"
+#include "script/script_checks.h"
+#include "settings/catalogues.h"
+#include "tests/core/cmd_reading.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -26,6 +30,7 @@ constexpr wchar_t kInteresting[] = {
     L' ',   L'\t',  L'\r',  L'\n',  L'\v',  L'\f',  L'"',   L'%',   L'^',   L'+', L'-',  L'0',
     L'4',   L'9',   L':',   L'\'',  L'\\',  L'.',   L'e',   L'x',   L'&',   L'|', L'\0', 0x00A0,
     0x00E9, 0x3000, 0xFF02, 0xD83D, 0xDE00, 0xFFFD, 0x0085, 0x2028, 0x001C, L'E', L'/',  L'!',
+    L'<',   L'>',   L'~',   L'*',   L'\\',  L'%',   L'"',   L'&',   L' ',
 };
 
 constexpr std::size_t kInterestingCount = sizeof kInteresting / sizeof kInteresting[0];
@@ -314,6 +319,40 @@ std::size_t countCrLf(std::wstring_view text) {
     return count;
 }
 
+template <std::size_t N>
+void takeFrom(const std::array<const wchar_t*, N>& catalogue, std::vector<std::wstring>& names) {
+    for (std::wstring& name : names) {
+        name = catalogue[name.size() % N];
+    }
+}
+
+// Both programs take flags, stack walks and the file mode from the catalogues and refuse an empty
+// text before any script, so only such settings are read the way cmd reads them.
+void requireReadAsMeant(TraceSettings s) {
+    takeFrom(corvane::KernelFlagCatalogue, s.kernelFlags);
+    takeFrom(corvane::StackwalkCatalogue, s.stackwalkEvents);
+    s.fileMode = corvane::FileModeCatalogue[s.fileMode.size() % corvane::FileModeCatalogue.size()];
+    for (const std::wstring* text : {&s.kernelPath, &s.userPath, &s.etlOutPath, &s.sessionName,
+                                     &s.heapProcess, &s.heapSessionName, &s.heapPath}) {
+        if (text->empty()) {
+            return;
+        }
+    }
+    const std::optional<std::wstring> script = corvane::BuildCaptureScript(s);
+    if (!script) {
+        return;
+    }
+    if (corvane::scriptRefusal(s, *script)) {
+        require(corvane::findControlCharacter(s) || corvane::findUnsafeValue(s) ||
+                    corvane::findOverlongLine(*script),
+                "a refusal has its reason");
+    } else {
+        require(corvane::testing::readScript(s, *script).reading <=
+                    corvane::testing::Reading::StopsScript,
+                "an accepted script reaches xperf and reg as meant");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -350,5 +389,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(static_cast<std::size_t>(breakCharacters) == 2 * countCrLf(*script),
                 "no lone CR or LF");
     }
+    requireReadAsMeant(settings);
     return 0;
 }
