@@ -67,6 +67,7 @@ class Call:
         self.image = record["image"]
         self.line = record["line"]
         self.argv = record["argv"]
+        self.error = record.get("error")  # what the xperf stand-in expected instead
 
     @property
     def program_and_arguments(self):
@@ -127,6 +128,7 @@ class ScriptRun:
         calls = [Call(json.loads(line)) for line in self.log.read_text().splitlines()]
         for call in calls:
             assert Path(call.image.replace("\\", "/")).parent.name == "standins", call.image
+            assert call.error is None, (call, call.error)
         return calls
 
 
@@ -337,6 +339,21 @@ def test_non_ascii_provider_paths_and_heap_process_arrive_exactly(scripts):
         stop("-stop", "Vell", "-stop", "VellHeap", "-stop", etl=etl),
         viewer(etl),
         reg_delete("Grüße"),
+    ]
+
+
+def test_hard_but_allowed_values_reach_xperf_and_reg_as_meant(scripts):
+    script = scripts.make(["kernelFlag=PROC_THREAD", "kernelPath=C:\\R&D 100%%\\k.etl",
+                           "provider=IIS: WWW Server", "logStack=1", "heapEnabled=1",
+                           "heapProcess=R&D tool", f"etlOutPath={ETL}"])
+    assert programs_and_arguments(scripts.run(script)) == [
+        reg_add("R&D tool"),
+        kernel_start("PROC_THREAD", path="C:\\R&D 100%\\k.etl"),
+        user_start("IIS: WWW Server:::'stack'"),
+        heap_start("0"),
+        stop("-stop", "Vell", "-stop", "VellHeap", "-stop"),
+        viewer(),
+        reg_delete("R&D tool"),
     ]
 
 
