@@ -3,7 +3,7 @@ overwrite prompt's Yes and No, and Cancel."""
 
 from harness import (BUFFER_SIZE, CANCEL, HEAP, HEAP_PROCESS, KERNEL_FLAGS, KERNEL_PATH,
                      LOG_STACK, MAX_FILE, MESSAGE_ICON, MESSAGE_TEXT, OK, PROVIDERS, SAVE_NAME_EDIT,
-                     STACKWALK, USER_PATH, windows_path, wait_until)
+                     SESSION, STACKWALK, USER_PATH, windows_path, wait_until)
 
 
 def set_text(app, field, text):
@@ -85,6 +85,17 @@ def test_nothing_to_trace_is_refused_before_any_save_dialog(corvane):
     assert look.main.visible and app.process.poll() is None
     app.click(CANCEL)
     assert app.wait_exit() == 2
+
+
+def test_a_session_name_that_would_start_a_command_is_refused_before_the_save_dialog(corvane):
+    app = corvane()
+    app.wait_for_focus(OK)
+    app.click_item(KERNEL_FLAGS, "PROC_THREAD")
+    set_text(app, SESSION, "Vell&calc")
+    app.click(OK)
+    look = expect_message(app, 'The "Session name" field holds \'&\', which the command prompt '
+                               'reads as the start of another command. Remove it.')
+    assert look.main.control(SESSION).text == "Vell&calc"
 
 
 def test_a_selection_too_long_for_cmd_is_refused_before_the_save_dialog_and_fewer_save(corvane):

@@ -387,6 +387,29 @@ def test_a_bare_value_that_cmd_would_split_or_run_is_refused(scripts, setting, p
     assert message == f'The "{field[setting.split("=")[0]]}" field {problem}. Remove it.'
 
 
+@pytest.mark.parametrize("key, field, value", [
+    ("session-name", "sessionName", "Vell&mkdir C:\\pwned"),
+    ("provider", "provider", 'A" & calc & "'),
+    ("process-name-or-pid", "heapProcess", "12 & calc"),
+    ("process-name-or-pid", "heapProcess", 'note" & calc & rem "'),
+    ("etl-out-path", "etlOutPath", "D:\\traces\\"),
+])
+def test_a_value_that_would_run_or_mislead_is_refused_by_both_programs(scripts, key, field, value):
+    profile = scripts.folder / "base.profile"
+    profile.write_text("etl-out-path = C:\\o.etl\nprovider = acme\nheap = yes\n")
+    script, output = scripts.folder / "tool.cmd", scripts.folder / "tool-output.txt"
+    with open(output, "wb") as out:
+        made = subprocess.run(["wine", str(harness.BUILD / "corvane-script.exe"),
+                               windows_path(profile), "--set", f"{key}={value}",
+                               "-o", windows_path(script)],
+                              env=scripts.screen.env, stdin=subprocess.DEVNULL, stdout=out,
+                              stderr=subprocess.STDOUT, timeout=RUN_LIMIT)
+    assert made.returncode == 1 and not script.exists()
+    assert f"--set {key} " in output.read_text(errors="replace")
+    assert scripts.make(["provider=acme", "heapEnabled=1", f"{field}={value}"], expected_status=1)
+    assert not (scripts.folder / "capture.cmd").exists()
+
+
 def test_caret_and_ampersand_reach_the_tools_unchanged_inside_quotes(scripts):
     script = scripts.make([
         "provider=acme", "heapEnabled=1", "heapProcess=7", "heapPath=C:\\a^b&c\\heap.etl",
