@@ -1,5 +1,6 @@
 #include "cli/script_tool.h"
 
+#include "cli/script_advice.h"
 #include "cli/script_refusal.h"
 #include "cli/utf8.h"
 #include "corvane_version.h"
@@ -8,7 +9,6 @@
 #include "script/script_file_name.h"
 #include "script/script_messages.h"
 #include "settings/catalogues.h"
-#include "settings/descriptions.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -24,10 +24,10 @@ namespace {
 constexpr wchar_t kUsage[] =
     L"Usage:\n"
     L"  corvane-script PROFILE [-o FILE | --stdout] [--set key=value]... [--code-page N] "
-    L"[--force]\n"
+    L"[--force] [--strict]\n"
     L"  corvane-script --template\n"
     L"  corvane-script --list kernel|stackwalk|file-modes|providers\n"
-    L"  corvane-script --list kernel --describe\n"
+    L"  corvane-script --list kernel|stackwalk --describe\n"
     L"  corvane-script --help | --version\n"
     L"\n"
     L"Writes the capture script that the Corvane dialog would write for the choices in PROFILE,\n"
@@ -39,10 +39,13 @@ constexpr wchar_t kUsage[] =
     L"  --code-page N    the code page of the command prompt that will run the script (chcp);\n"
     L"                   needed off Windows when the script holds non-ASCII text\n"
     L"  --force          replace an existing FILE\n"
+    L"  --strict         refuse, writing nothing, a profile with a choice that records nothing\n"
+    L"                   (without it such a choice is a warning on standard error)\n"
     L"  --template       print a profile with every key at its default\n"
     L"  --list NAME      print the names a list key accepts; providers only on Windows\n"
     L"  --describe       with --list kernel: also what each flag or group records, and the\n"
-    L"                   flags of a group (the file modes' rules are in --template)\n"
+    L"                   flags of a group; with --list stackwalk: what each event is and the\n"
+    L"                   flag it needs (the file modes' rules are in --template)\n"
     L"\n"
     L"A profile may hold up to 16 MiB, a line of it up to 64 KiB.\n"
     L"\n"
@@ -50,7 +53,8 @@ constexpr wchar_t kUsage[] =
     L"4 out of memory.\n";
 
 constexpr wchar_t kDescribeOnlyKernel[] =
-    L"--describe goes with --list kernel; the file modes' rules are in --template (see --help)";
+    L"--describe goes with --list kernel or --list stackwalk; the file modes' rules are in "
+    L"--template (see --help)";
 
 constexpr const wchar_t* kListNames[] = {L"kernel", L"stackwalk", L"file-modes", L"providers"};
 
@@ -66,6 +70,7 @@ struct CommandLine {
     std::vector<std::wstring> assignments;
     std::optional<unsigned> codePage;
     bool force = false;
+    bool strict = false;
 };
 
 // Reports problems on standard error, prefixed with the program's name.
@@ -114,8 +119,8 @@ bool takeOnce(const std::wstring& option, std::wstring value, std::optional<std:
 bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& line,
                       std::wstring& error) {
     static const std::vector<std::wstring_view> kOptions = {
-        L"-o",         L"--stdout", L"--set",  L"--code-page", L"--force",
-        L"--template", L"--list",   L"--help", L"--version",   L"--describe"};
+        L"-o",     L"--stdout", L"--set",     L"--code-page", L"--force", L"--template",
+        L"--list", L"--help",   L"--version", L"--describe",  L"--strict"};
     // The options that take no value, each setting one switch of the command line.
     static const struct {
         std::wstring_view name;
@@ -128,6 +133,7 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
         {L"--stdout", &CommandLine::toStandardOutput},
         {L"--force", &CommandLine::force},
         {L"--describe", &CommandLine::describe},
+        {L"--strict", &CommandLine::strict},
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
@@ -185,29 +191,7 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
 // Everything that belongs to writing a script, which --template and --list do not take.
 bool hasScriptArguments(const CommandLine& line) {
     return line.profile || line.output || line.toStandardOutput || !line.assignments.empty() ||
-           line.codePage || line.force;
-}
-
-// One line per kernel flag or group: the name, blanks to a common column, what it records and,
-// for a group, its flags.
-std::vector<std::wstring> describedKernelEntries() {
-    std::size_t width = 0;
-    for (const std::wstring_view name : KernelFlagCatalogue) {
-        width = std::max(width, name.size());
-    }
-    std::vector<std::wstring> lines;
-    for (const std::wstring_view name : KernelFlagCatalogue) {
-        std::wstring line(name);
-        line.resize(width + 2, L' ');
-        if (const KernelEntryDescription* entry = describeKernelEntry(name)) {
-            line += entry->description;
-            if (!entry->members.empty()) {
-                line += L" (" + std::wstring(entry->members) + L")";
-            }
-        }
-        lines.push_back(std::move(line));
-    }
-    return lines;
+           line.codePage || line.force || line.strict;
 }
 
 int printList(const std::wstring& name, bool describe, ScriptToolHost& host, Reporter& reporter) {
@@ -217,7 +201,9 @@ int printList(const std::wstring& name, bool describe, ScriptToolHost& host, Rep
                          : std::vector<std::wstring>(KernelFlagCatalogue.begin(),
                                                      KernelFlagCatalogue.end());
     } else if (name == L"stackwalk") {
-        names.assign(StackwalkCatalogue.begin(), StackwalkCatalogue.end());
+        names = describe ? describedStackwalkEvents()
+                         : std::vector<std::wstring>(StackwalkCatalogue.begin(),
+                                                     StackwalkCatalogue.end());
     } else if (name == L"file-modes") {
         names.assign(FileModeCatalogue.begin(), FileModeCatalogue.end());
     } else if (name == L"providers") {
@@ -333,6 +319,16 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
         status != kExitDone) {
         return status;
     }
+    const std::vector<std::wstring> warnings = recordingWarningTexts(settings);
+    for (const std::wstring& warning : warnings) {
+        host.writeError(L"corvane-script: warning: " + warning + L"\n");
+    }
+    if (line.strict && !warnings.empty()) {
+        return reporter.fail(kExitBadInput,
+                             L"--strict: nothing written, as the profile has " +
+                                 std::to_wstring(warnings.size()) +
+                                 (warnings.size() == 1 ? L" warning" : L" warnings"));
+    }
 
     if (line.toStandardOutput) {
         if (!host.writeOutput(bytes)) {
@@ -370,7 +366,7 @@ int runScriptTool(const std::vector<std::wstring>& arguments, ScriptToolHost& ho
             line.help ? std::wstring(kUsage) : std::wstring(version.begin(), version.end()) + L"\n";
         return host.writeOutputText(text) ? kExitDone : kExitNotWritten;
     }
-    if (line.describe && line.list != L"kernel") {
+    if (line.describe && line.list != L"kernel" && line.list != L"stackwalk") {
         return reporter.fail(kExitBadInput, kDescribeOnlyKernel);
     }
     if (line.printTemplate || line.list) {

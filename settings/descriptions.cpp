@@ -15,7 +15,10 @@ constexpr KernelEntryDescription kKernelEntries[] = {
     {L"PROFILE", L"Periodic samples of what each CPU is running: the sampled CPU profile", L""},
     {L"CSWITCH", L"Every context switch: which thread leaves a CPU and which takes it", L""},
     {L"COMPACT_CSWITCH", L"Context switches in a smaller, compressed form", L""},
-    {L"DISPATCHER", L"Events of the CPU scheduler", L""},
+    {L"DISPATCHER",
+     L"The CPU scheduler's ready-thread events: a waiting thread made ready to run; ReadyThread "
+     L"stack walks need it",
+     L""},
     {L"DPC", L"Deferred procedure calls (DPCs)", L""},
     {L"INTERRUPT", L"Interrupts", L""},
     {L"SYSCALL", L"Calls from programs into the kernel (system calls)", L""},
@@ -43,7 +46,8 @@ constexpr KernelEntryDescription kKernelEntries[] = {
     {L"MEMINFO", L"The state of the system's memory lists", L""},
     {L"ALL_FAULTS", L"All page faults: hard, copy-on-write, demand-zero and others", L""},
     {L"MEMINFO_WS", L"Working set information", L""},
-    {L"VAMAP", L"Files mapped into memory", L""},
+    {L"VAMAP", L"Files mapped into and out of memory, image files excluded; Windows 8 and later",
+     L""},
     {L"FOOTPRINT", L"Data for memory footprint analysis", L""},
     {L"MEMORY", L"Memory manager tracing", L""},
     {L"REFSET", L"Data for memory footprint analysis by reference set", L""},
@@ -93,10 +97,11 @@ constexpr FieldHelp kFieldHelps[] = {
     {L"buffer-size-kb", L"Buffer Size(KB)",
      L"Size of one trace buffer, in KB (xperf -BufferSize). 4 to 1024; default 64."},
     {L"max-buffers", L"Max Buffers(n)",
-     L"Most trace buffers each session may use (xperf -MaxBuffers). 0 to 4294967295; default "
-     L"320."},
+     L"Most trace buffers each session may use (xperf -MaxBuffers); ETW wants no fewer than Min "
+     L"Buffers. 0 to 4294967295; default 320."},
     {L"min-buffers", L"Min Buffers(n)",
-     L"Fewest trace buffers each session keeps (xperf -MinBuffers). 0 to 4294967295; default 64."},
+     L"Fewest trace buffers each session keeps (xperf -MinBuffers); ETW wants at least two per "
+     L"processor, and no more than Max Buffers. 0 to 4294967295; default 64."},
     {L"log-stack", L"Log Stack",
      L"Records a call stack with the events of every selected provider. yes or no; default no."},
     {L"heap", L"Heap",
@@ -141,8 +146,9 @@ constexpr FieldHelp kFieldHelps[] = {
      L"Kernel events to record, any number; a group stands for several flags (corvane-script "
      L"--list kernel --describe). None by default."},
     {L"stackwalk", L"Kernel Stackwalk",
-     L"Kernel events that also record a call stack; they count only with a kernel flag or group "
-     L"selected (corvane-script --list stackwalk). None by default."},
+     L"Kernel events that also record a call stack. A stack is recorded only for an event that a "
+     L"selected flag emits: ReadyThread needs DISPATCHER, CSwitch needs CSWITCH (each entry's "
+     L"tip, or corvane-script --list stackwalk --describe, names its flag). None by default."},
     {L"provider", L"Providers",
      L"Registered event providers to record in the provider session, any number. None by "
      L"default."},
@@ -163,9 +169,10 @@ constexpr FileModeRules kFileModeRules[] = {
      L"works within that size: set one above 0. On machines with several processors the events "
      L"in the file may be out of order."},
     {L"Append",
-     L"Append: adds events to the end of an existing log file, or creates it. Use it only when "
-     L"the session's clock is the system time; the buffer size, the processor count and the clock "
-     L"must be the same as the file's."},
+     L"Append: adds events to the end of an existing log file, or creates it. ETW allows it only "
+     L"with the system time as the session's clock, but the script sets no clock (xperf "
+     L"-ClockType), so xperf uses its default, the performance counter, and the appended events' "
+     L"times need not match the file's. Prefer Sequential with a new file each time."},
     {L"NewFile",
      L"NewFile: switches to a new file each time the file reaches Max File Size, so it needs a "
      L"Max File Size above 0 and a %d in each log path, which ETW replaces with a counter. cmd "

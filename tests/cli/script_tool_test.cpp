@@ -68,7 +68,9 @@ TEST(ScriptToolExamples, ProfilesGiveTheDocumentedScriptsByteForByte) {
         host.files[L"p.txt"] = entry.profile;
         EXPECT_EQ(host.run({L"p.txt", L"--stdout"}), kExitDone) << toUtf8(host.errors);
         EXPECT_EQ(host.output, expected);
-        EXPECT_EQ(host.errors, L"");
+        // Warnings only: the CSwitch stack walks of two examples have no CSWITCH to feed them.
+        EXPECT_EQ(host.errors.find(L"corvane-script: "),
+                  host.errors.find(L"corvane-script: warning: "));
 
         // The same bytes in a file, named after the time like the dialog's default name.
         EXPECT_EQ(host.run({L"p.txt"}), kExitDone) << toUtf8(host.errors);
@@ -153,13 +155,66 @@ TEST(ScriptToolLists, DescribeLinesUpEachKernelNameWithItsDescriptionAndAGroupsF
                                "(PROC_THREAD+LOADER+NETWORKTRACE)\n"),
               std::string::npos);
 
-    const std::wstring refusal = L"corvane-script: --describe goes with --list kernel; the file "
-                                 L"modes' rules are in --template (see --help)\n";
+    const std::wstring refusal =
+        L"corvane-script: --describe goes with --list kernel or --list "
+        L"stackwalk; the file modes' rules are in --template (see --help)\n";
     EXPECT_EQ(host.run({L"--list", L"file-modes", L"--describe"}), kExitBadInput);
     EXPECT_EQ(host.errors, refusal);
     EXPECT_EQ(host.run({L"--describe"}), kExitBadInput);
     EXPECT_EQ(host.errors, refusal);
     EXPECT_EQ(host.output, "");
+}
+
+TEST(ScriptToolLists, DescribeGivesEachStackWalkItsFlag) {
+    FakeHost host;
+    ASSERT_EQ(host.run({L"--list", L"stackwalk", L"--describe"}), kExitDone);
+    std::istringstream lines(host.output);
+    std::string line;
+    for (const wchar_t* name : StackwalkCatalogue) {
+        ASSERT_TRUE(std::getline(lines, line)) << "one line per name";
+        EXPECT_EQ(line.rfind(toUtf8(name) + "  ", 0), 0U) << line;
+    }
+    EXPECT_FALSE(std::getline(lines, line));
+    EXPECT_NE(host.output.find("\nReadyThread                  A waiting thread is made ready to "
+                               "run; recorded only with DISPATCHER\n"),
+              std::string::npos);
+    EXPECT_NE(host.output.find("\nMark                         A mark set in the trace (xperf -m); "
+                               "its flag is not documented\n"),
+              std::string::npos);
+}
+
+TEST(ScriptToolWarnings, GoToStandardErrorAndStrictRefusesToWrite) {
+    const std::string profile = "etl-out-path = D:\\t.etl\n"
+                                "kernel-flag = Base\n"
+                                "stackwalk = ReadyThread\n"
+                                "stackwalk = Profile\n"
+                                "file-mode = Append\n"
+                                "min-buffers = 400\n";
+    const std::wstring warnings =
+        L"corvane-script: warning: stackwalk ReadyThread records no stacks: ReadyThread is "
+        L"recorded only with DISPATCHER, which is not selected (add kernel-flag = DISPATCHER, or "
+        L"a group that holds it)\n"
+        L"corvane-script: warning: max-buffers (320) is less than min-buffers (400): ETW wants "
+        L"max-buffers at least min-buffers\n"
+        L"corvane-script: warning: file-mode Append: ETW appends only with the system time as the "
+        L"clock, but the script sets none (xperf -ClockType), so xperf uses its default, the "
+        L"performance counter, and the new events' times need not match the file's; prefer "
+        L"Sequential\n";
+    FakeHost host;
+    host.files[L"p.txt"] = profile;
+    EXPECT_EQ(host.run({L"p.txt", L"-o", L"a.cmd"}), kExitDone);
+    EXPECT_EQ(host.errors, warnings);
+    EXPECT_NE(host.files[L"a.cmd"].find("-stackwalk Profile+ReadyThread"), std::string::npos);
+
+    EXPECT_EQ(host.run({L"p.txt", L"-o", L"b.cmd", L"--strict"}), kExitBadInput);
+    EXPECT_EQ(host.errors, warnings +
+                               L"corvane-script: --strict: nothing written, as the profile has 3 "
+                               L"warnings\n");
+    EXPECT_EQ(host.files.count(L"b.cmd"), 0U);
+    EXPECT_EQ(host.run({L"p.txt", L"-o", L"b.cmd", L"--strict", L"--set", L"file-mode=Sequential",
+                        L"--set", L"min-buffers=64", L"--set", L"kernel-flag=DISPATCHER"}),
+              kExitDone);
+    EXPECT_EQ(host.errors, L"");
 }
 
 struct BadRun {

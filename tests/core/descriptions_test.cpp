@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -35,12 +36,13 @@ TEST(KernelDescriptions, EveryCatalogueEntryHasOneLineAndGroupsNameOnlyCatalogue
         if (i < kFlagCount) {
             EXPECT_TRUE(entry->members.empty()) << "a flag has no members: " << name;
         }
-        std::wstring_view members = entry->members;
-        while (!members.empty()) {
-            const std::size_t plus = members.find(L'+');
-            const std::wstring_view member = members.substr(0, plus);
+        // Every piece between the "+", the last one too: a list ending in "+" has an empty one.
+        const std::wstring_view members = entry->members;
+        for (std::size_t start = 0; !members.empty() && start <= members.size();) {
+            const std::size_t end = std::min(members.find(L'+', start), members.size());
+            const std::wstring_view member = members.substr(start, end - start);
             EXPECT_TRUE(isCatalogueFlag(member)) << name << L" names " << std::wstring(member);
-            members.remove_prefix(plus == std::wstring_view::npos ? members.size() : plus + 1);
+            start = end + 1;
         }
     }
     EXPECT_EQ(describeKernelEntry(L"proc_thread"), nullptr); // names are matched exactly

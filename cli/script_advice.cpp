@@ -1,0 +1,93 @@
+#include "cli/script_advice.h"
+
+#include "settings/catalogues.h"
+#include "settings/descriptions.h"
+#include "settings/recording_checks.h"
+#include "settings/stackwalk_events.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <string_view>
+#include <utility>
+
+namespace corvane {
+namespace {
+
+template <typename Catalogue, typename Describe>
+std::vector<std::wstring> describedLines(const Catalogue& catalogue, Describe describe) {
+    std::size_t width = 0;
+    for (const std::wstring_view name : catalogue) {
+        width = std::max(width, name.size());
+    }
+    std::vector<std::wstring> lines;
+    for (const std::wstring_view name : catalogue) {
+        std::wstring line(name);
+        line.resize(width + 2, L' ');
+        describe(name, line);
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::wstring warningText(const RecordingFinding& finding, const TraceSettings& settings) {
+    const std::wstring subject(finding.subject);
+    const std::wstring flag(finding.flag);
+    switch (finding.warning) {
+    case RecordingWarning::StackwalkWithoutItsFlag:
+        return L"stackwalk " + subject + L" records no stacks: " + subject +
+               L" is recorded only with " + flag + L", which is not selected (add kernel-flag = " +
+               flag + L", or a group that holds it)";
+    case RecordingWarning::StackwalksWithoutKernel:
+        return L"stackwalk is set without any kernel-flag: the script starts no kernel session and "
+               L"leaves the stack walks out";
+    case RecordingWarning::NewFilePathWithoutNumber:
+        return L"file-mode NewFile needs a %d in " + subject +
+               L", which ETW replaces with the file's number: type it as %%d, since cmd reads "
+               L"the script";
+    case RecordingWarning::NoMaxFileSize:
+        return L"file-mode " + subject +
+               L" works within max-file-size-mb, which is 0: set it above 0";
+    case RecordingWarning::FewerMaxThanMinBuffers:
+        return L"max-buffers (" + std::to_wstring(settings.maxBuffers) +
+               L") is less than min-buffers (" + std::to_wstring(settings.minBuffers) +
+               L"): ETW wants max-buffers at least min-buffers";
+    case RecordingWarning::AppendWithoutSystemClock:
+        break;
+    }
+    return L"file-mode Append: ETW appends only with the system time as the clock, but the script "
+           L"sets none (xperf -ClockType), so xperf uses its default, the performance counter, and "
+           L"the new events' times need not match the file's; prefer Sequential";
+}
+
+} // namespace
+
+std::vector<std::wstring> describedKernelEntries() {
+    return describedLines(KernelFlagCatalogue, [](std::wstring_view name, std::wstring& line) {
+        if (const KernelEntryDescription* entry = describeKernelEntry(name)) {
+            line += entry->description;
+            if (!entry->members.empty()) {
+                line += L" (" + std::wstring(entry->members) + L")";
+            }
+        }
+    });
+}
+
+std::vector<std::wstring> describedStackwalkEvents() {
+    return describedLines(StackwalkCatalogue, [](std::wstring_view name, std::wstring& line) {
+        if (const StackwalkEventSource* event = describeStackwalkEvent(name)) {
+            line += event->description;
+            line += event->flag.empty() ? std::wstring(L"; its flag is not documented")
+                                        : L"; recorded only with " + std::wstring(event->flag);
+        }
+    });
+}
+
+std::vector<std::wstring> recordingWarningTexts(const TraceSettings& settings) {
+    std::vector<std::wstring> texts;
+    for (const RecordingFinding& finding : findRecordingWarnings(settings)) {
+        texts.push_back(warningText(finding, settings));
+    }
+    return texts;
+}
+
+} // namespace corvane

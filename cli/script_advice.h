@@ -1,0 +1,23 @@
+// What corvane-script says beside the script: the described lists of kernel flags and stack walks,
+// and the warnings about choices that record nothing.
+#pragma once
+
+#include "settings/trace_settings.h"
+
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+// One line per kernel flag or group: the name, blanks to a common column, what it records and,
+// for a group, its flags.
+[[nodiscard]] std::vector<std::wstring> describedKernelEntries();
+
+// One line per stack walk: the name, blanks to a common column, what the event is and the kernel
+// flag that emits it, or that no source names one.
+[[nodiscard]] std::vector<std::wstring> describedStackwalkEvents();
+
+// One sentence per finding of findRecordingWarnings, named by the profile's keys.
+[[nodiscard]] std::vector<std::wstring> recordingWarningTexts(const TraceSettings& settings);
+
+} // namespace corvane
