@@ -13,9 +13,7 @@
 #include <vector>
 
 namespace corvane {
-namespace {
 
-// The selected entries' texts, top to bottom as the list shows them.
 std::vector<std::wstring> selectedEntries(HWND dialog, int listId) {
     std::vector<std::wstring> entries;
     const HWND list = GetDlgItem(dialog, listId);
@@ -44,6 +42,8 @@ std::vector<std::wstring> selectedEntries(HWND dialog, int listId) {
     }
     return entries;
 }
+
+namespace {
 
 // The chosen file mode, or an empty text when nothing is chosen.
 std::wstring chosenFileMode(HWND dialog) {

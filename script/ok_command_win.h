@@ -7,11 +7,17 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 namespace corvane {
 
 // Shows "Please input valid data." when a control holds a bad value, "Please input parameters."
 // when nothing would be traced, and why when the command prompt would not run the script as
 // written; otherwise hands the script to SaveCaptureScript.
 void runOkCommand(HWND dialog, TraceSettings& settings, ScriptUi& ui);
+
+// The selected entries' texts of one of the dialog's lists, top to bottom as the list shows them.
+[[nodiscard]] std::vector<std::wstring> selectedEntries(HWND dialog, int listId);
 
 } // namespace corvane

@@ -2,7 +2,9 @@
 
 #include "app/app_module.h"
 #include "res/resource.h"
+#include "script/ok_command_win.h"
 #include "settings/descriptions.h"
+#include "settings/stackwalk_events.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -129,7 +131,7 @@ void CMainDlgTips::createTooltip() noexcept {
     ::SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kTipShowMs, 0));
 
     for (const ControlHelp& help : kControlHelps) {
-        if (help.controlId != IDC_KERNEL_FLAGS) {
+        if (help.controlId != IDC_KERNEL_FLAGS && help.controlId != IDC_STACKWALK) {
             addControlTool(::GetDlgItem(dialog_, help.controlId));
         }
     }
@@ -137,12 +139,12 @@ void CMainDlgTips::createTooltip() noexcept {
     addHoverTool(fieldAreas_);
     kernelEntries_.window = ::GetDlgItem(dialog_, IDC_KERNEL_FLAGS);
     addHoverTool(kernelEntries_);
-    ::SetWindowSubclass(kernelEntries_.window, &CMainDlgTips::hoverProc, 0,
-                        reinterpret_cast<DWORD_PTR>(this));
+    stackwalkEntries_.window = ::GetDlgItem(dialog_, IDC_STACKWALK);
+    addHoverTool(stackwalkEntries_);
 }
 
 void CMainDlgTips::Destroy() noexcept {
-    for (HoverTool* tool : {&kernelEntries_, &fieldAreas_}) {
+    for (HoverTool* tool : {&kernelEntries_, &stackwalkEntries_, &fieldAreas_}) {
         if (tool->window != nullptr) {
             ::RemoveWindowSubclass(tool->window, &CMainDlgTips::hoverProc, 0);
             *tool = HoverTool{};
@@ -190,7 +192,7 @@ void CMainDlgTips::findLabels() noexcept {
 LRESULT CALLBACK CMainDlgTips::hoverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR /*subclassId*/, DWORD_PTR self) {
     auto& tips = *reinterpret_cast<CMainDlgTips*>(self);
-    HoverTool& tool = window == tips.kernelEntries_.window ? tips.kernelEntries_ : tips.fieldAreas_;
+    HoverTool& tool = tips.toolOf(window);
     switch (message) {
     case WM_SETCURSOR:
         // Every control passes it to the dialog before its first mouse move arrives.
@@ -228,8 +230,8 @@ void CMainDlgTips::follow(HoverTool& tool, UINT message, WPARAM wParam, LPARAM l
     if (message == WM_MOUSEMOVE) {
         const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         RECT area{};
-        const int part = tool.window == kernelEntries_.window ? kernelPartAt(point, area)
-                                                              : fieldPartAt(point, area);
+        const int part = &tool == &fieldAreas_ ? fieldPartAt(point, area)
+                                               : entryPartAt(tool.window, point, area);
         if (part != tool.part) {
             // Away from the old part first, so the tooltip takes the new one as a new tool: it
             // hides the old text and shows the new one after its usual delay.
@@ -248,8 +250,17 @@ void CMainDlgTips::setToolRect(const HoverTool& tool, const RECT& area) noexcept
     ::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
-int CMainDlgTips::kernelPartAt(POINT point, RECT& area) const noexcept {
-    const HWND list = kernelEntries_.window;
+CMainDlgTips::HoverTool& CMainDlgTips::toolOf(HWND window) noexcept {
+    for (HoverTool* list : {&kernelEntries_, &stackwalkEntries_}) {
+        if (window == list->window) {
+            return *list;
+        }
+    }
+    return fieldAreas_;
+}
+
+int CMainDlgTips::entryPartAt(HWND list, POINT point, RECT& area) noexcept {
+    // The high word is set where the point is outside every entry, as below the last one.
     const LRESULT hit = ::SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(point.x, point.y));
     if (HIWORD(hit) == 0 && ::SendMessageW(list, LB_GETITEMRECT, LOWORD(hit),
                                            reinterpret_cast<LPARAM>(&area)) != LB_ERR) {
@@ -287,8 +298,10 @@ bool CMainDlgTips::answerTextRequest(const HoverTool& tool, NMHDR& header) {
         composeControlText(kControlHelps[tool.part].controlId);
     } else if (&tool == &kernelEntries_ && tool.part != kWholeList) {
         composeKernelEntryText(tool.part);
-    } else if (&tool == &kernelEntries_) {
-        composeControlText(IDC_KERNEL_FLAGS);
+    } else if (&tool == &stackwalkEntries_ && tool.part != kWholeList) {
+        composeStackwalkEntryText(tool.part);
+    } else if (&tool != &fieldAreas_) {
+        composeControlText(::GetDlgCtrlID(tool.window));
     }
     auto& request = reinterpret_cast<NMTTDISPINFOW&>(header);
     request.lpszText = text_.data();
@@ -332,6 +345,24 @@ void CMainDlgTips::composeKernelEntryText(int entry) {
             text_.append(unit == L'+' ? std::wstring_view(L", ") : std::wstring_view(&unit, 1));
         }
     }
+}
+
+void CMainDlgTips::composeStackwalkEntryText(int entry) {
+    const StackwalkEventSource* event = describeStackwalkEvent(
+        entryText(stackwalkEntries_.window, LB_GETTEXTLEN, LB_GETTEXT, entry));
+    if (event == nullptr) {
+        return;
+    }
+    text_.assign(event->description).append(L"\n");
+    if (event->flag.empty()) {
+        text_.append(L"Which kernel flag records it is not documented.");
+        return;
+    }
+    // The selection as it is now: a group that holds the flag counts.
+    text_.append(L"Recorded only with ").append(event->flag);
+    const bool selected =
+        selectionIncludesFlag(selectedEntries(dialog_, IDC_KERNEL_FLAGS), event->flag);
+    text_.append(selected ? L"." : L", which is not selected.");
 }
 
 } // namespace corvane

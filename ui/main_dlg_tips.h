@@ -1,5 +1,6 @@
 // Help under the pointer in the main dialog: one tooltip control, owned by the dialog, that shows
-// what a field, box or button means, and what an entry of Kernel Flags/Groups records.
+// what a field, box or button means, what an entry of Kernel Flags/Groups records, and what an
+// entry of Kernel Stackwalk is and which flag it needs.
 #pragma once
 
 #include <windows.h>
@@ -28,15 +29,16 @@ public:
 private:
     static constexpr std::size_t kControlHelpCount = 21; // controls with help
 
-    // A window whose tip depends on the part of it under the pointer: the kernel list's entries,
-    // and on the dialog itself the labels and disabled fields, which leave the mouse to it. The
-    // tooltip knows one tool per such window and sees its rectangle moved to the part hovered.
+    // A window whose tip depends on the part of it under the pointer: the kernel and stack-walk
+    // lists' entries, and on the dialog itself the labels and disabled fields, which leave the
+    // mouse to it. The tooltip knows one tool per such window and sees its rectangle moved to the
+    // part hovered.
     struct HoverTool {
         HWND window = nullptr;
         int part = kNoPart;
     };
     static constexpr int kNoPart = -1;
-    static constexpr int kWholeList = -2; // the kernel list away from its entries
+    static constexpr int kWholeList = -2; // a list away from its entries
 
     static LRESULT CALLBACK hoverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR subclassId, DWORD_PTR self);
@@ -46,16 +48,19 @@ private:
     void findLabels() noexcept;
     void follow(HoverTool& tool, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void setToolRect(const HoverTool& tool, const RECT& area) noexcept;
-    [[nodiscard]] int kernelPartAt(POINT point, RECT& area) const noexcept;
+    [[nodiscard]] HoverTool& toolOf(HWND window) noexcept;
+    [[nodiscard]] static int entryPartAt(HWND list, POINT point, RECT& area) noexcept;
     [[nodiscard]] int fieldPartAt(POINT point, RECT& area) const noexcept;
     [[nodiscard]] bool answerTextRequest(const HoverTool& tool, NMHDR& header);
     void composeControlText(int controlId);
     void composeKernelEntryText(int entry);
+    void composeStackwalkEntryText(int entry);
 
     HWND dialog_ = nullptr;
     HWND tooltip_ = nullptr; // owned: destroyed by Destroy
     bool tooltipTried_ = false;
     HoverTool kernelEntries_;
+    HoverTool stackwalkEntries_;
     HoverTool fieldAreas_;
     std::array<HWND, kControlHelpCount> labels_{}; // each field's label, where it has one
     std::wstring text_;                            // the text last handed to the tooltip
