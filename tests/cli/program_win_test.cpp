@@ -108,7 +108,6 @@ TEST(ScriptProgram, WritesTheWorkedExampleInTheCommandPromptsCodePage) {
                                "log-stack = yes\nheap = yes\nprocess-name-or-pid = notepad\n"));
     const ProgramRun written = runProgram(L"p.txt -o worked.cmd", folder);
     EXPECT_EQ(written.status, 0U) << written.errors;
-    // Written all the same; the CSwitch stack walk, which lacks CSWITCH, is a warning on stderr.
     EXPECT_EQ(written.errors.rfind("corvane-script: warning: stackwalk CSwitch ", 0), 0U);
     const script_examples::ScriptExample& example =
         script_examples::scriptExample("worked example");
