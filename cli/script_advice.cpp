@@ -45,8 +45,9 @@ std::wstring warningText(const RecordingFinding& finding, const TraceSettings& s
                L", which ETW replaces with the file's number: type it as %%d, since cmd reads "
                L"the script";
     case RecordingWarning::NoMaxFileSize:
-        return L"file-mode " + subject +
-               L" works within max-file-size-mb, which is 0: set it above 0";
+        return L"file-mode " + subject + L" needs a max-file-size-mb above 0: " +
+               (subject == L"NewFile" ? L"it starts a new file each time the file reaches it"
+                                      : L"the newest events replace the oldest within it");
     case RecordingWarning::FewerMaxThanMinBuffers:
         return L"max-buffers (" + std::to_wstring(settings.maxBuffers) +
                L") is less than min-buffers (" + std::to_wstring(settings.minBuffers) +
