@@ -225,7 +225,9 @@ std::optional<std::wstring> scriptRefusal(const TraceSettings& settings, std::ws
                            L". Remove it.");
     }
     if (const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings)) {
-        const bool percent = found->rule == UnsafeValueRule::UnpairedPercent;
+        // The '%' messages end with what to type instead.
+        const bool percent = found->rule == UnsafeValueRule::UnpairedPercent ||
+                             found->rule == UnsafeValueRule::BareArgumentReference;
         return refuseValue(found->value, found->provider, unsafeValueProblem(*found),
                            percent ? L"." : L". Remove it.");
     }

@@ -64,11 +64,13 @@ findControlCharacter(const TraceSettings& settings);
 
 // What would make the command prompt or xperf read a value as something other than data.
 enum class UnsafeValueRule {
-    DoubleQuote,          // '"' anywhere: it would end the quotes around a value or open some
-    TrailingBackslash,    // a quoted value ending in '\': with the closing quote it reads as '\"'
-    BareArgumentOperator, // & | < > ^ in a value written without quotes
-    BareArgumentBlank,    // a space or TAB in a bare session name or the file mode
-    UnpairedPercent,      // a '%' that the prompt would pair with one further along the line
+    DoubleQuote,           // '"' anywhere: it would end the quotes around a value or open some
+    TrailingBackslash,     // a quoted value ending in '\': with the closing quote it reads as '\"'
+    BareArgumentOperator,  // & | < > ^ in a value written without quotes
+    BareArgumentBlank,     // a space or TAB in a bare session name or the file mode
+    UnpairedPercent,       // a '%' that the prompt would pair with one further along the line
+    BareArgumentReference, // a '%' reference other than "%%" in a value written without quotes
+    UnsafeReference,       // a '%' reference whose text may hold quotes, or may end in '\'
 };
 
 struct UnsafeValueFinding {
@@ -79,9 +81,12 @@ struct UnsafeValueFinding {
 };
 
 // The first text value, in the dialog's checking order, then the providers, that the script could
-// not carry as data. Every value is looked at, also those the script leaves out. '%' stays
-// allowed where the prompt reads it within the value: "%%", "%NAME%", "%1", "%~dp0"; a quoted
-// value must not end in '\' once such references are taken away (they may be empty).
+// not carry as data. Every value is looked at, also those the script leaves out. "%%" is allowed
+// everywhere. Between quotes so are a variable ("%TEMP%") and the script's own path taken apart
+// ("%~dp0"), but not at the value's end (they may end in '\'), nor what may hold quotes: the
+// script's arguments ("%1", "%*", "%0"), %CMDCMDLINE%, %PATH%, or a variable cut or edited with
+// ':' ("%CMDCMDLINE:~0,1%" is a '"'). cmd puts their text in before it looks for quotes and
+// operators, so a bare value takes none of them: their text may hold blanks or operators.
 [[nodiscard]] std::optional<UnsafeValueFinding> findUnsafeValue(const TraceSettings& settings);
 
 // "holds '&', which ...": what the finding means, for a message.

@@ -13,37 +13,69 @@ bool isDigit(wchar_t c) noexcept {
     return c >= L'0' && c <= L'9';
 }
 
-bool isAsciiLetter(wchar_t c) noexcept {
-    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-}
-
 // Outside quotes these end the command, pipe or redirect it, or escape the next character.
 bool isCommandOperator(wchar_t c) noexcept {
     return c == L'&' || c == L'|' || c == L'<' || c == L'>' || c == L'^';
 }
 
-// Where the prompt's reading of the '%' at `at` ends: after "%%", after a batch argument ("%1",
-// "%*", "%~dp0"), or after the '%' that closes a variable name; npos when no '%' in the text
-// closes it, so that it would pair with one in a later value or vanish.
-std::size_t percentReferenceEnd(std::wstring_view text, std::size_t at) noexcept {
+// What the prompt makes of the '%' at a position of a value, and where that reading ends.
+enum class PercentReading {
+    Literal,        // "%%": one '%'
+    Variable,       // "%NAME%": an environment variable's text
+    ScriptPath,     // "%~dp0" and the like: the script's own path taken apart, never quoted
+    QuotesPossible, // the script's arguments, %CMDCMDLINE%, %PATH% or a variable cut with ':'
+    Unpaired,       // no '%' in the value closes it
+};
+
+struct PercentReference {
+    PercentReading reading;
+    std::size_t end;
+};
+
+bool equalsIgnoringCase(std::wstring_view text, std::wstring_view upper) noexcept {
+    return text.size() == upper.size() &&
+           std::equal(text.begin(), text.end(), upper.begin(), [](wchar_t c, wchar_t u) {
+               return (c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c) == u;
+           });
+}
+
+PercentReference readPercent(std::wstring_view text, std::size_t at) noexcept {
     const std::size_t next = at + 1;
     if (next < text.size()) {
         const wchar_t c = text[next];
-        if (c == L'%' || c == L'*' || isDigit(c)) {
-            return next + 1;
+        if (c == L'%') {
+            return {PercentReading::Literal, next + 1};
+        }
+        if (c == L'*' || isDigit(c)) {
+            return {PercentReading::QuotesPossible, next + 1};
         }
         if (c == L'~') {
+            // The path operators' modifiers; the argument must be the script itself, %0, whose
+            // parts hold no quotes (an argument given to the script may).
             std::size_t end = next + 1;
-            while (end < text.size() && isAsciiLetter(text[end])) {
+            while (end < text.size() &&
+                   std::wstring_view(L"fdpnxsatz").find(text[end]) != std::wstring_view::npos) {
                 ++end;
             }
+            const bool scriptPath = end > next + 1 && end < text.size() && text[end] == L'0';
             if (end < text.size() && isDigit(text[end])) {
-                return end + 1;
+                return {scriptPath ? PercentReading::ScriptPath : PercentReading::QuotesPossible,
+                        end + 1};
             }
+            // Anything else after "%~" is no path operator: Windows stops the script there.
+            return {PercentReading::QuotesPossible, next + 1};
         }
     }
     const std::size_t closing = text.find(L'%', next);
-    return closing == std::wstring_view::npos ? closing : closing + 1;
+    if (closing == std::wstring_view::npos) {
+        return {PercentReading::Unpaired, closing};
+    }
+    const std::wstring_view name = text.substr(next, closing - next);
+    const bool quotesPossible = name.find(L':') != std::wstring_view::npos ||
+                                equalsIgnoringCase(name, L"CMDCMDLINE") ||
+                                equalsIgnoringCase(name, L"PATH");
+    return {quotesPossible ? PercentReading::QuotesPossible : PercentReading::Variable,
+            closing + 1};
 }
 
 struct UnsafeCharacter {
@@ -66,22 +98,38 @@ std::optional<UnsafeCharacter> unsafeCharacterIn(std::wstring_view text, ValuePl
             return UnsafeCharacter{c, UnsafeValueRule::BareArgumentBlank};
         }
     }
-    // The last character that reaches the tools whatever the variables hold.
-    wchar_t last = 0;
+    const bool quoted = !(bareName || pidList);
+    bool endsInReference = false;
     for (std::size_t i = 0; i < text.size();) {
         if (text[i] != L'%') {
-            last = text[i++];
+            endsInReference = false;
+            ++i;
             continue;
         }
-        const std::size_t end = percentReferenceEnd(text, i);
-        if (end == std::wstring_view::npos) {
+        const PercentReference reference = readPercent(text, i);
+        switch (reference.reading) {
+        case PercentReading::Unpaired:
             return UnsafeCharacter{L'%', UnsafeValueRule::UnpairedPercent};
+        case PercentReading::Literal:
+            break;
+        case PercentReading::Variable:
+        case PercentReading::ScriptPath:
+            if (!quoted) {
+                return UnsafeCharacter{L'%', UnsafeValueRule::BareArgumentReference};
+            }
+            break;
+        case PercentReading::QuotesPossible:
+            return UnsafeCharacter{L'%', quoted ? UnsafeValueRule::UnsafeReference
+                                                : UnsafeValueRule::BareArgumentReference};
         }
-        last = text[i + 1] == L'%' ? L'%' : last;
-        i = end;
+        endsInReference = reference.reading != PercentReading::Literal;
+        i = reference.end;
     }
-    if (placement == ValuePlacement::Quoted && last == L'\\') {
-        return UnsafeCharacter{last, UnsafeValueRule::TrailingBackslash};
+    if (placement == ValuePlacement::Quoted && endsInReference) {
+        return UnsafeCharacter{L'%', UnsafeValueRule::TrailingBackslash};
+    }
+    if (placement == ValuePlacement::Quoted && !text.empty() && text.back() == L'\\') {
+        return UnsafeCharacter{L'\\', UnsafeValueRule::TrailingBackslash};
     }
     return std::nullopt;
 }
@@ -121,8 +169,20 @@ std::wstring unsafeValueProblem(const UnsafeValueFinding& finding) {
         return L"holds '\"', which the command prompt and xperf read as the start or end of "
                L"quotes, so the rest of the line would not be read as written";
     case UnsafeValueRule::TrailingBackslash:
-        return L"ends in '\\', which together with the closing quote after it reads as a '\"' "
-               L"inside the value, so xperf would take the rest of the line into it";
+        return std::wstring(finding.character == L'%'
+                                ? L"ends in a variable, whose text may end in '\\' (%~dp0 always "
+                                  L"does), and a '\\'"
+                                : L"ends in '\\', which") +
+               L" together with the closing quote after it reads as a '\"' inside the value, so "
+               L"xperf would take the rest of the line into it";
+    case UnsafeValueRule::BareArgumentReference:
+        return L"holds a '%' reference, whose text the command prompt puts in before it reads the "
+               L"line, and a value written without quotes must not change: the text may hold "
+               L"blanks or operators, or be empty; type %% for one %";
+    case UnsafeValueRule::UnsafeReference:
+        return L"holds a '%' reference whose text may hold quotes: the script's arguments (%1, "
+               L"%*), %CMDCMDLINE%, %PATH%, or a variable cut or edited with ':'; plain variables "
+               L"such as %TEMP% and the script's folder %~dp0 may stand inside a value";
     case UnsafeValueRule::BareArgumentBlank:
         return std::wstring(L"holds a ") + (finding.character == L'\t' ? L"tab" : L"space") +
                L", which splits it into two arguments for xperf";

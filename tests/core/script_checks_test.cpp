@@ -107,8 +107,8 @@ TEST(ScriptUnsafeValues, EachRuleIsFoundWhereTheValueStands) {
     };
     const Case cases[] = {
         {&TraceSettings::kernelPath, L"C:\\R&D 100%%\\k.etl", {}, 0},
-        {&TraceSettings::userPath, L"%TEMP%\\u%1.etl", {}, 0},
-        {&TraceSettings::heapPath, L"%~dp0", {}, 0},
+        {&TraceSettings::userPath, L"%TEMP%\\u%%1.etl", {}, 0},
+        {&TraceSettings::heapPath, L"%~dp0heap.etl", {}, 0},
         {&TraceSettings::heapProcess, L" 42 43", {}, 0},
         {&TraceSettings::heapProcess, L"R&D tool\\", {}, 0},
         {nullptr, L"IIS: WWW Server", {}, 0},
@@ -122,7 +122,14 @@ TEST(ScriptUnsafeValues, EachRuleIsFoundWhereTheValueStands) {
         {nullptr, L"A\" & calc & \"", Rule::DoubleQuote, L'"'},
         {&TraceSettings::heapProcess, L"note\" & calc & rem \"", Rule::DoubleQuote, L'"'},
         {&TraceSettings::etlOutPath, L"D:\\traces\\", Rule::TrailingBackslash, L'\\'},
-        {&TraceSettings::userPath, L"D:\\traces\\%EMPTY%", Rule::TrailingBackslash, L'\\'},
+        {&TraceSettings::userPath, L"D:\\traces\\%EMPTY%", Rule::TrailingBackslash, L'%'},
+        {&TraceSettings::heapPath, L"%~dp0", Rule::TrailingBackslash, L'%'},
+        {&TraceSettings::sessionName, L"%USERNAME%", Rule::BareArgumentReference, L'%'},
+        {&TraceSettings::heapProcess, L"12 %1", Rule::BareArgumentReference, L'%'},
+        {&TraceSettings::userPath, L"u%1.etl", Rule::UnsafeReference, L'%'},
+        {nullptr, L"x%CMDCMDLINE:~0,1% & calc", Rule::UnsafeReference, L'%'},
+        {&TraceSettings::kernelPath, L"%~q1k.etl", Rule::UnsafeReference, L'%'},
+        {&TraceSettings::etlOutPath, L"%path%\\x.etl", Rule::UnsafeReference, L'%'},
         {nullptr, L"Acme\\", Rule::TrailingBackslash, L'\\'},
         {&TraceSettings::kernelPath, L"C:\\logs\\100%.etl", Rule::UnpairedPercent, L'%'},
     };
