@@ -1,7 +1,7 @@
 #include "cli/system_host.h"
 
 #include "cli/utf8.h"
-#include "script/script_file_posix.h"
+#include "files/script_file_posix.h"
 
 #include <cerrno>
 #include <cstdio>

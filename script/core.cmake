@@ -6,9 +6,3 @@ add_library(corvane_script STATIC
     ${CMAKE_CURRENT_LIST_DIR}/unsafe_values.cpp
 )
 target_link_libraries(corvane_script PUBLIC corvane_settings corvane_options)
-
-# Off Windows, the encoding through iconv and the replacing write of a script file.
-if(NOT WIN32)
-    add_library(corvane_script_posix STATIC ${CMAKE_CURRENT_LIST_DIR}/script_file_posix.cpp)
-    target_link_libraries(corvane_script_posix PUBLIC corvane_options)
-endif()

@@ -1,6 +1,6 @@
 // The native program's own parts: iconv conversion, the replacing write, and the program run as
 // a process on real files.
-#include "script/script_file_posix.h"
+#include "files/script_file_posix.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "script/script_file_posix.h"
+#include "files/script_file_posix.h"
 
 #include "script/script_messages.h"
 

@@ -1,0 +1,3 @@
+# Off Windows: the replacing write of a script file, for corvane-script.
+add_library(corvane_files_posix STATIC ${CMAKE_CURRENT_LIST_DIR}/script_file_posix.cpp)
+target_link_libraries(corvane_files_posix PUBLIC corvane_options)
