@@ -1,6 +1,7 @@
 #include "cli/system_host.h"
 
 #include "cli/utf8.h"
+#include "encoding/iconv_encoding_posix.h"
 #include "files/script_file_posix.h"
 
 #include <cerrno>

@@ -1,0 +1,19 @@
+// The script's bytes in a Windows code page off Windows, through the C library's iconv.
+#pragma once
+
+#include <string>
+
+namespace corvane {
+
+enum class IconvConversion { Ok, Unrepresentable, UnknownCodePage };
+
+// The iconv name of a Windows code page: "UTF-8" for 65001, otherwise "CP" and the number.
+[[nodiscard]] std::string iconvNameOfCodePage(unsigned codePage);
+
+// UTF-8 text into the code page, exactly or not at all: no transliteration, no replacement
+// characters, and only bytes that give the same text back (iconv's code page 932 turns U+00A5
+// into 0x5C, a backslash); `bytes` is empty unless the result is Ok.
+[[nodiscard]] IconvConversion utf8ToCodePage(const std::string& utf8, unsigned codePage,
+                                             std::string& bytes);
+
+} // namespace corvane
