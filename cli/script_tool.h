@@ -12,7 +12,9 @@
 
 namespace corvane {
 
-enum class Encoding { Ok, Unrepresentable, UnknownCodePage };
+// AsciiChanged: the code page does not write ASCII as it is (EBCDIC), so cmd cannot read the
+// script.
+enum class Encoding { Ok, Unrepresentable, UnknownCodePage, AsciiChanged };
 enum class FileWrite { Written, NameTaken, Failed };
 
 // The services of the system the program runs on.

@@ -117,6 +117,8 @@ Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePag
         return Encoding::Ok;
     case IconvConversion::Unrepresentable:
         return Encoding::Unrepresentable;
+    case IconvConversion::AsciiChanged:
+        return Encoding::AsciiChanged;
     case IconvConversion::UnknownCodePage:
         break;
     }

@@ -5,14 +5,21 @@
 
 namespace corvane {
 
-enum class IconvConversion { Ok, Unrepresentable, UnknownCodePage };
+enum class IconvConversion {
+    Ok,
+    Unrepresentable,
+    UnknownCodePage,
+    AsciiChanged, // the code page does not write ASCII as it is
+};
 
 // The iconv name of a Windows code page: "UTF-8" for 65001, otherwise "CP" and the number.
 [[nodiscard]] std::string iconvNameOfCodePage(unsigned codePage);
 
 // UTF-8 text into the code page, exactly or not at all: no transliteration, no replacement
-// characters, and only bytes that give the same text back (iconv's code page 932 turns U+00A5
-// into 0x5C, a backslash); `bytes` is empty unless the result is Ok.
+// characters, and each character only as bytes that Windows reads back as that one character.
+// iconv's code page 932 turns U+00A5 into 0x5C, a backslash; its 1258 writes a Vietnamese letter
+// as a base letter and a combining mark, which Windows reads as two characters. `bytes` is empty
+// unless the result is Ok.
 [[nodiscard]] IconvConversion utf8ToCodePage(const std::string& utf8, unsigned codePage,
                                              std::string& bytes);
 

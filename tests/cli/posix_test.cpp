@@ -56,6 +56,10 @@ TEST(NativeProgram, WritesTheFileEncodesWithIconvAndExitsWithItsStatus) {
     EXPECT_NE(readAll(folder.file("err")).find("--code-page N"), std::string::npos);
     EXPECT_EQ(access(script.c_str(), F_OK), -1);
 
+    EXPECT_EQ(runProgram({folder.file("p.txt"), "-o", script, "--code-page", "500"}, folder), 1);
+    EXPECT_EQ(readAll(folder.file("err")),
+              "corvane-script: code page 500 does not write ASCII as ASCII (EBCDIC code pages do "
+              "not), so the command prompt cannot read a script in it\n");
     EXPECT_EQ(runProgram({folder.file("p.txt"), "-o", script, "--code-page", "850"}, folder), 0);
     EXPECT_EQ(readAll(folder.file("err")), "");
     EXPECT_NE(readAll(script).find("xperf.exe \"/traces/M\x81ller.etl\"\r\n"), std::string::npos);

@@ -22,6 +22,9 @@ TEST(CodePageConversion, ExactBytesOrARefusal) {
         {"\xE2\x82\xAC", 1252, "\x80"},                        // the euro sign
         {"\xF0\x9F\x98\x80", 65001, "\xF0\x9F\x98\x80"},       // UTF-8 is written as it is
         {"plain", 437, "plain"},
+        // A letter and a combining mark stay two characters, as Windows reads them back.
+        {"e\xCC\x83", 1258, "e\xDE"},           // e, combining tilde
+        {"\xD7\xA9\xD7\x81", 1255, "\xF9\xD1"}, // shin, shin dot
     };
     for (const Case& entry : cases) {
         SCOPED_TRACE(entry.codePage);
@@ -39,6 +42,31 @@ TEST(CodePageConversion, ExactBytesOrARefusal) {
     for (const char* changed : {"\xC2\xA2", "\xC2\xA3", "\xC2\xA5", "\xC2\xAC", "\xE2\x80\x94",
                                 "\xE2\x80\x96", "\xE2\x80\xBE", "\xE2\x88\x92", "\xE3\x80\x9C"}) {
         EXPECT_EQ(utf8ToCodePage(changed, 932, bytes), IconvConversion::Unrepresentable) << changed;
+    }
+}
+
+TEST(CodePageConversion, RefusesCodePagesThatChangeAsciiAndCharactersWindowsReadsOtherwise) {
+    const struct {
+        const char* utf8;
+        unsigned codePage;
+        IconvConversion outcome;
+    } cases[] = {
+        {"echo", 500, IconvConversion::AsciiChanged}, // EBCDIC
+        {"echo", 1026, IconvConversion::AsciiChanged},
+        {"echo", 1140, IconvConversion::AsciiChanged},
+        // iconv writes a base letter and a combining mark, which Windows does not compose.
+        {"Nguy\xE1\xBB\x85n", 1258, IconvConversion::Unrepresentable}, // e, circumflex, tilde
+        {"\xC3\x83", 1258, IconvConversion::Unrepresentable},          // A with tilde
+        {"\xCD\x80", 1258, IconvConversion::Unrepresentable},     // grave tone mark, read as grave
+        {"\xEF\xAC\xAA", 1255, IconvConversion::Unrepresentable}, // shin with shin dot
+        {"\xEF\x9A\xB1", 950, IconvConversion::Unrepresentable},  // U+F6B1, first of the range
+        {"\xEF\xA1\x88", 950, IconvConversion::Unrepresentable},  // U+F848, its last
+        {"\xE2\x82\xAC\xE4\xB8\x80", 950, IconvConversion::Ok},   // the euro sign, "one"
+    };
+    for (const auto& entry : cases) {
+        std::string bytes;
+        EXPECT_EQ(utf8ToCodePage(entry.utf8, entry.codePage, bytes), entry.outcome)
+            << entry.codePage << " " << entry.utf8;
     }
 }
 
