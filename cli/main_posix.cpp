@@ -1,6 +1,7 @@
 // Entry point of corvane-script off Windows: arguments arrive as UTF-8 bytes.
 #include "cli/system_host.h"
 #include "cli/utf8.h"
+#include "files/temporary_file_posix.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@ void stopForWantOfMemory() {
 
 int main(int argc, char** argv) {
     std::set_new_handler(stopForWantOfMemory);
+    corvane::removeTemporaryFileOnSignals();
     std::vector<std::wstring> arguments;
     for (int i = 1; i < argc; ++i) {
         std::wstring argument;

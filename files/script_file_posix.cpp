@@ -1,55 +1,22 @@
 #include "files/script_file_posix.h"
 
+#include "files/descriptor_posix.h"
+#include "files/destination_posix.h"
+#include "files/file_attributes_posix.h"
+#include "files/temporary_file_posix.h"
 #include "script/script_messages.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstddef>
 #include <cstdio> // renameat2
 #include <string>
-#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace corvane {
 namespace {
-
-// Owns a file descriptor; -1 means none.
-class UniqueDescriptor {
-public:
-    explicit UniqueDescriptor(int descriptor) noexcept : descriptor_(descriptor) {}
-    ~UniqueDescriptor() { static_cast<void>(close()); }
-    UniqueDescriptor(const UniqueDescriptor&) = delete;
-    UniqueDescriptor& operator=(const UniqueDescriptor&) = delete;
-
-    [[nodiscard]] int get() const noexcept { return descriptor_; }
-    [[nodiscard]] bool isOpen() const noexcept { return descriptor_ >= 0; }
-    [[nodiscard]] int release() noexcept {
-        const int descriptor = descriptor_;
-        descriptor_ = -1;
-        return descriptor;
-    }
-    void reset(int descriptor) noexcept {
-        static_cast<void>(close());
-        descriptor_ = descriptor;
-    }
-
-    // A close can still report a write that the system had deferred.
-    [[nodiscard]] bool close() noexcept {
-        if (!isOpen()) {
-            return true;
-        }
-        const int descriptor = descriptor_;
-        descriptor_ = -1;
-        return ::close(descriptor) == 0;
-    }
-
-private:
-    int descriptor_;
-};
 
 bool writeAll(int descriptor, const std::string& bytes, int& error) noexcept {
     std::size_t written = 0;
@@ -67,244 +34,65 @@ bool writeAll(int descriptor, const std::string& bytes, int& error) noexcept {
     return true;
 }
 
-// The kernel's own limit on links followed in one lookup.
-constexpr int kMostLinks = 40;
-
-// A path's folder and last name: "." for a bare name.
-struct PathParts {
-    std::string folder;
-    std::string name;
-};
-
-PathParts splitPath(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return {".", path};
-    }
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
-
-// A folder to work in by descriptor, so that the name checked is the name written. A folder we
-// may write to but not list can still be used through a path descriptor.
-int openFolder(int base, const std::string& folder) noexcept {
-    const int descriptor = openat(base, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-#ifdef O_PATH
-    if (descriptor < 0 && errno == EACCES) {
-        return openat(base, folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    }
-#endif
-    return descriptor;
-}
-
-// The kernel's protected-symlinks rule, applied here because we resolve the last link ourselves:
-// in a sticky folder that everyone may write to, a link is followed only when we or the folder's
-// owner made it.
-bool mayFollow(const struct stat& folder, const struct stat& link) noexcept {
-    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-    return !shared || link.st_uid == geteuid() || link.st_uid == folder.st_uid;
-}
-
-ScriptFileOutcome refusalOfType(mode_t mode) noexcept {
-    switch (mode & S_IFMT) {
-    case S_IFDIR:
-        return ScriptFileOutcome::Folder;
-    case S_IFIFO:
-        return ScriptFileOutcome::NamedPipe;
-    case S_IFSOCK:
-        return ScriptFileOutcome::Socket;
-    default:
-        return ScriptFileOutcome::Device;
-    }
-}
-
-// Where the script goes: a name in an open folder, and what has that name now.
-struct Destination {
-    UniqueDescriptor folder{-1};
-    std::string name;
-    bool exists = false;
-    struct stat status {};
-};
-
-bool readLink(int folder, const std::string& name, std::string& target, int& error) noexcept {
-    char buffer[PATH_MAX];
-    const ssize_t length = readlinkat(folder, name.c_str(), buffer, sizeof buffer);
-    if (length < 0 || static_cast<std::size_t>(length) == sizeof buffer) {
-        error = length < 0 ? errno : ENAMETOOLONG;
-        return false;
-    }
-    target.assign(buffer, static_cast<std::size_t>(length));
-    return true;
-}
-
-// Follows links at the last name of `path` to what will be replaced or created. Written means
-// found; anything else is the outcome of the whole write.
-ScriptFileOutcome findDestination(const std::string& path, Destination& found, int& error) {
-    PathParts parts = splitPath(path);
-    UniqueDescriptor folder(openFolder(AT_FDCWD, parts.folder));
-    if (!folder.isOpen()) {
-        error = errno;
-        return ScriptFileOutcome::Failed;
-    }
-    for (int links = 0;; ++links) {
-        if (parts.name.empty() || parts.name == "." || parts.name == "..") {
-            return ScriptFileOutcome::Folder;
+// Swaps the written file with the checked one and removes that, unless something else came back:
+// that is swapped back and refused. 0 or an errno value; `outcome` says what the name holds.
+int exchange(const Destination& destination, TemporaryName& temporary,
+             PosixFilePlacement& placement, ScriptFileOutcome& outcome) noexcept {
+    const int folder = destination.folder.get();
+    const int swapped = placement.exchange(folder, temporary.name(), destination.name.c_str());
+    if (swapped == EINVAL || swapped == ENOSYS) {
+        const int renamed =
+            placement.rename(folder, temporary.name(), destination.name.c_str(), true);
+        if (renamed == 0) {
+            temporary.renamedAway();
         }
-        struct stat status {};
-        if (fstatat(folder.get(), parts.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT) {
-                error = errno;
-                return ScriptFileOutcome::Failed;
-            }
-            if (links > 0) {
-                return ScriptFileOutcome::DanglingLink;
-            }
-            found.folder.reset(folder.release());
-            found.name = parts.name;
-            return ScriptFileOutcome::Written;
-        }
-        if (!S_ISLNK(status.st_mode)) {
-            found.folder.reset(folder.release());
-            found.name = parts.name;
-            found.exists = true;
-            found.status = status;
-            return ScriptFileOutcome::Written;
-        }
-        struct stat folderStatus {};
-        if (fstat(folder.get(), &folderStatus) != 0) {
-            error = errno;
-            return ScriptFileOutcome::Failed;
-        }
-        if (!mayFollow(folderStatus, status)) {
-            return ScriptFileOutcome::StrangersLink;
-        }
-        std::string target;
-        if (links == kMostLinks) {
-            error = ELOOP;
-            return ScriptFileOutcome::Failed;
-        }
-        if (!readLink(folder.get(), parts.name, target, error)) {
-            return ScriptFileOutcome::Failed;
-        }
-        // A relative target starts in the link's folder.
-        parts = splitPath(target);
-        folder.reset(openFolder(folder.get(), parts.folder));
-        if (!folder.isOpen()) {
-            if (errno == ENOENT) {
-                return ScriptFileOutcome::DanglingLink;
-            }
-            error = errno;
-            return ScriptFileOutcome::Failed;
-        }
+        return renamed;
     }
-}
-
-// What may not be written over, whatever `existing` says, and what needs Existing::Replace.
-ScriptFileOutcome checkDestination(const Destination& destination, Existing existing) noexcept {
-    if (!destination.exists) {
-        return ScriptFileOutcome::Written;
+    if (swapped == ENOENT) {
+        outcome = ScriptFileOutcome::Changed;
+        return 0;
     }
-    if (!S_ISREG(destination.status.st_mode)) {
-        return refusalOfType(destination.status.st_mode);
+    if (swapped != 0) {
+        return swapped;
     }
-    if (existing == Existing::Keep) {
-        return ScriptFileOutcome::NameTaken;
+    struct stat back {};
+    // The type as well: a freed inode number is soon given to the next new file.
+    if (fstatat(folder, temporary.name(), &back, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(back.st_mode) && back.st_dev == destination.status.st_dev &&
+        back.st_ino == destination.status.st_ino) {
+        return 0; // the earlier file now has the temporary name and goes with it
     }
-    // As Windows refuses a file with its read-only attribute.
-    if ((destination.status.st_mode & S_IWUSR) == 0) {
-        return ScriptFileOutcome::ReadOnly;
+    const int swappedBack = placement.exchange(folder, temporary.name(), destination.name.c_str());
+    if (swappedBack != 0) {
+        // Both stay where they are now, the new script at the chosen name.
+        temporary.renamedAway();
+        return swappedBack;
     }
-    return ScriptFileOutcome::Written;
-}
-
-// A name for the temporary file that no other writer is likely to pick; O_EXCL makes sure.
-std::string temporaryName(unsigned attempt) {
-    static constexpr char kCharacters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    auto seed = static_cast<unsigned long long>(now.tv_nsec) ^
-                (static_cast<unsigned long long>(getpid()) << 32) ^ (attempt * 0x9E3779B9ULL);
-    std::string name = ".corvane-";
-    for (int i = 0; i < 8; ++i) {
-        name += kCharacters[seed % (sizeof kCharacters - 1)];
-        seed /= sizeof kCharacters - 1;
-    }
-    return name;
-}
-
-// The temporary file's name in its folder, removed again unless it was renamed away.
-class TemporaryName {
-public:
-    explicit TemporaryName(int folder) noexcept : folder_(folder) {}
-    ~TemporaryName() {
-        if (!name_.empty()) {
-            static_cast<void>(unlinkat(folder_, name_.c_str(), 0));
-        }
-    }
-    TemporaryName(const TemporaryName&) = delete;
-    TemporaryName& operator=(const TemporaryName&) = delete;
-
-    // A new file, open for writing; -1 with errno when none could be made.
-    int create(mode_t mode) {
-        for (unsigned attempt = 0; attempt < 100; ++attempt) {
-            name_ = temporaryName(attempt);
-            const int descriptor = openat(
-                folder_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-            if (descriptor >= 0 || errno != EEXIST) {
-                if (descriptor < 0) {
-                    name_.clear();
-                }
-                return descriptor;
-            }
-        }
-        name_.clear();
-        return -1;
-    }
-    [[nodiscard]] const char* name() const noexcept { return name_.c_str(); }
-    void renamedAway() noexcept { name_.clear(); }
-
-private:
-    int folder_;
-    std::string name_;
-};
-
-// Gives the new file the earlier one's owner, group and permissions; the owner first, since a
-// change of owner clears the set-user-id bits.
-ScriptFileOutcome takeOver(int file, const struct stat& earlier, int& error) noexcept {
-    struct stat status {};
-    if (fstat(file, &status) != 0) {
-        error = errno;
-        return ScriptFileOutcome::Failed;
-    }
-    if ((status.st_uid != earlier.st_uid || status.st_gid != earlier.st_gid) &&
-        fchown(file, earlier.st_uid, earlier.st_gid) != 0) {
-        error = errno;
-        return ScriptFileOutcome::OwnerNotKept;
-    }
-    if (fchmod(file, earlier.st_mode & 0777) != 0) {
-        error = errno;
-        return ScriptFileOutcome::Failed;
-    }
-    return ScriptFileOutcome::Written;
+    outcome = S_ISREG(back.st_mode) ? ScriptFileOutcome::Changed : refusalOfType(back.st_mode);
+    return 0;
 }
 
 // Puts the written file under the destination's name; 0 or an errno value.
-int place(const Destination& destination, TemporaryName& temporary,
-          PosixFilePlacement& placement) noexcept {
+int place(const Destination& destination, TemporaryName& temporary, PosixFilePlacement& placement,
+          ScriptFileOutcome& outcome) noexcept {
+    if (destination.exists) {
+        return exchange(destination, temporary, placement, outcome);
+    }
     const int folder = destination.folder.get();
     // Only what was checked is replaced: a name that was free must still be free.
-    const int renamed =
-        placement.rename(folder, temporary.name(), destination.name.c_str(), destination.exists);
+    const int renamed = placement.rename(folder, temporary.name(), destination.name.c_str(), false);
     if (renamed == 0) {
         temporary.renamedAway();
         return 0;
     }
-    if (destination.exists || (renamed != EINVAL && renamed != ENOSYS)) {
+    if (renamed != EINVAL && renamed != ENOSYS) {
         return renamed;
     }
     // Where renaming cannot refuse to replace, a hard link can: it is made only on a free name.
     // The temporary name goes with the TemporaryName.
     return linkat(folder, temporary.name(), folder, destination.name.c_str(), 0) == 0 ? 0 : errno;
 }
+
 } // namespace
 
 const wchar_t* refusalReason(ScriptFileOutcome outcome) noexcept {
@@ -326,6 +114,12 @@ const wchar_t* refusalReason(ScriptFileOutcome outcome) noexcept {
         return kReadOnlyReason;
     case ScriptFileOutcome::OwnerNotKept:
         return L"it belongs to another user or group, which the new file could not keep";
+    case ScriptFileOutcome::StrangersFile:
+        return L"it belongs to another user and lies in a sticky folder that everyone may write "
+               L"to, and such a file is not replaced";
+    case ScriptFileOutcome::Changed:
+        return L"something else took its place while the script was being written, and was left "
+               L"as it is";
     case ScriptFileOutcome::Written:
     case ScriptFileOutcome::NameTaken:
     case ScriptFileOutcome::Failed:
@@ -336,6 +130,14 @@ const wchar_t* refusalReason(ScriptFileOutcome outcome) noexcept {
 
 int PosixFilePlacement::sync(int descriptor) noexcept {
     return fsync(descriptor) == 0 ? 0 : errno;
+}
+
+int PosixFilePlacement::exchange(int folder, const char* first, const char* second) noexcept {
+#ifdef RENAME_EXCHANGE
+    return renameat2(folder, first, folder, second, RENAME_EXCHANGE) == 0 ? 0 : errno;
+#else
+    return ENOSYS;
+#endif
 }
 
 int PosixFilePlacement::rename(int folder, const char* from, const char* to,
@@ -382,7 +184,7 @@ ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& by
         return ScriptFileOutcome::Failed;
     }
     if (destination.exists) {
-        outcome = takeOver(file.get(), destination.status, error);
+        outcome = takeOver(file.get(), destination, error);
         if (outcome != ScriptFileOutcome::Written) {
             return outcome;
         }
@@ -400,13 +202,16 @@ ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& by
         error = errno;
         return ScriptFileOutcome::Failed;
     }
-    error = place(destination, temporary, placement);
+    error = place(destination, temporary, placement, outcome);
     if (error == EEXIST && existing == Existing::Keep) {
         error = 0;
         return ScriptFileOutcome::NameTaken;
     }
     if (error != 0) {
         return ScriptFileOutcome::Failed;
+    }
+    if (outcome != ScriptFileOutcome::Written) {
+        return outcome;
     }
     // The rename itself reaches the disk with the folder; a failure here loses nothing written.
     static_cast<void>(placement.sync(destination.folder.get()));

@@ -20,8 +20,10 @@ enum class ScriptFileOutcome {
     NamedPipe,
     Device,
     Socket,
-    ReadOnly,     // the owner may not write the file
-    OwnerNotKept, // the new file could not be given the earlier one's owner and group; errno given
+    ReadOnly,      // the owner may not write the file
+    OwnerNotKept,  // the new file could not be given the earlier one's owner and group; errno given
+    StrangersFile, // another user's file in a sticky folder that everyone may write to
+    Changed,       // something else took the name while the script was written; nothing replaced
 };
 
 // The reason of a refusal as the user reads it ("it is a folder"); empty for the other outcomes.
@@ -37,6 +39,9 @@ public:
     // one step; EINVAL or ENOSYS where the file system or the kernel cannot do that.
     [[nodiscard]] virtual int rename(int folder, const char* from, const char* to,
                                      bool replace) noexcept;
+    // The two names swap what they hold, in one step; EINVAL or ENOSYS where the file system or
+    // the kernel cannot do that.
+    [[nodiscard]] virtual int exchange(int folder, const char* first, const char* second) noexcept;
 };
 
 PosixFilePlacement& platformPosixFilePlacement();
@@ -45,12 +50,19 @@ PosixFilePlacement& platformPosixFilePlacement();
 // `path`, so that a failed write never leaves a damaged script. On failure or refusal the
 // temporary file is gone and whatever was at `path` is untouched.
 // - Only a regular file is replaced, and only with Existing::Replace; with Existing::Keep the
-//   check and the creation are one step. A read-only file is refused.
-// - A replaced file keeps its permissions, owner and group, or is refused where the owner
-//   cannot be kept.
-// - A symbolic link stays, and the file it names is replaced. It is followed only where the
-//   kernel's protected-symlinks rule would follow it: not in a sticky folder that everyone may
-//   write to when neither we nor the folder's owner made it. A link to nothing is refused.
+//   check and the creation are one step. A read-only file is refused, and so is, as the kernel's
+//   protected-regular rule has it, a file in a sticky folder that everyone may write to that
+//   neither we nor the folder's owner own.
+// - A replaced file keeps its permissions, owner, group, access control list and user extended
+//   attributes, or is refused where the owner cannot be kept. Its hard links keep the earlier
+//   text: the new file is another file.
+// - The earlier file and the new one swap names in one step; should anything but the file that
+//   was checked come back (a named pipe put there meanwhile), it is swapped back and left as it
+//   is. Where the file system cannot swap, the rename replaces whatever is there by then.
+// - Every symbolic link on the way, in the folders as at the last name, is followed only where
+//   the kernel's protected-symlinks rule would follow it: not in a sticky folder that everyone
+//   may write to when neither we nor the folder's owner made it. A link at the last name stays,
+//   and the file it names is replaced; a link to nothing is refused.
 // `error` holds the errno where the outcome gives one.
 [[nodiscard]] ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& bytes,
                                                 Existing existing, int& error) noexcept;

@@ -17,10 +17,10 @@
 namespace corvane {
 namespace {
 
-// Runs the native program with its standard streams in files and at most `addressSpace` bytes of
-// memory; returns its exit status.
+// Runs the native program with its standard streams in files and `resource` limited to `most`;
+// returns its exit status.
 int runProgram(const std::vector<std::string>& arguments, const ScratchFolder& folder,
-               rlim_t addressSpace = RLIM_INFINITY) {
+               int resource = RLIMIT_AS, rlim_t most = RLIM_INFINITY) {
     std::vector<std::string> all = {CORVANE_SCRIPT_PROGRAM};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -32,10 +32,10 @@ int runProgram(const std::vector<std::string>& arguments, const ScratchFolder& f
     const std::string err = folder.file("err");
     const pid_t child = fork();
     if (child == 0) {
-        const rlimit limit{addressSpace, addressSpace};
+        const rlimit limit{most, most};
         const int flags = O_WRONLY | O_CREAT | O_TRUNC;
         if (dup2(open(out.c_str(), flags, 0644), 1) == 1 &&
-            dup2(open(err.c_str(), flags, 0644), 2) == 2 && setrlimit(RLIMIT_AS, &limit) == 0) {
+            dup2(open(err.c_str(), flags, 0644), 2) == 2 && setrlimit(resource, &limit) == 0) {
             execv(argv[0], argv.data());
         }
         _exit(127);
@@ -69,6 +69,15 @@ TEST(NativeProgram, WritesTheFileEncodesWithIconvAndExitsWithItsStatus) {
               "corvane-script: '" + script + "' exists; give --force to replace it\n");
     EXPECT_EQ(runProgram({folder.file("p.txt"), "--stdout", "--code-page", "65001"}, folder), 0);
     EXPECT_NE(readAll(folder.file("out")).find("M\xC3\xBCller"), std::string::npos);
+
+    // Past the file size limit the write fails, is reported and leaves no temporary file.
+    const std::string big = folder.file("big.cmd");
+    EXPECT_EQ(runProgram({folder.file("p.txt"), "-o", big, "--code-page", "850"}, folder,
+                         RLIMIT_FSIZE, 512),
+              2);
+    EXPECT_EQ(readAll(folder.file("err")),
+              "corvane-script: cannot write '" + big + "': File too large\n");
+    EXPECT_EQ(sorted(folder.names()), (std::vector<std::string>{"err", "out", "p.txt", "s.cmd"}));
 
     EXPECT_EQ(runProgram({"--version"}, folder), 0);
     EXPECT_EQ(readAll(folder.file("out")), "1.0.0.1\n");
@@ -123,7 +132,7 @@ TEST(NativeProgram, ReadsNoMoreOfAProfileThanItMayHoldAndSaysWhyItCannotRead) {
     EXPECT_EQ(readAll(folder.file("err")), "corvane-script: the profile '/dev/zero' is larger than "
                                            "16 MiB, the most it may hold\n");
     if (!kAddressSanitizer) {
-        EXPECT_EQ(runProgram({"/dev/zero", "-o", script}, folder, 32U << 20), 4);
+        EXPECT_EQ(runProgram({"/dev/zero", "-o", script}, folder, RLIMIT_AS, 32U << 20), 4);
         EXPECT_EQ(readAll(folder.file("err")), "corvane-script: out of memory\n");
     }
     EXPECT_EQ(access(script.c_str(), F_OK), -1);

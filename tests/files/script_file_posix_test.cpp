@@ -1,19 +1,26 @@
 // The replacing write of a script file off Windows, on real files.
 #include "files/script_file_posix.h"
+#include "files/temporary_file_posix.h"
 
 #include "tests/support/scratch_folder_posix.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <iterator>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -108,14 +115,25 @@ TEST(ReplacingWrite, RefusesAnythingButAWritableRegularFileAndLeavesItAsItWas) {
     EXPECT_EQ(readAll(folder.file("read-only")), "kept");
 }
 
-// Records the placement's calls; can fail the sync, or plant a link just before the rename as a
-// racing program would.
+// Records the placement's calls; can fail the sync, or plant a link just before the rename or a
+// named pipe just before the swap, as a racing program would.
 class WatchedPlacement : public PosixFilePlacement {
 public:
     std::vector<std::string> calls;
     int syncFailure = 0;
     bool cannotRenameWithoutReplacing = false;
     std::string plantLinkAt;
+    std::string plantPipeAt;
+
+    int exchange(int folder, const char* first, const char* second) noexcept override {
+        calls.emplace_back("exchange");
+        if (!plantPipeAt.empty() &&
+            (unlink(plantPipeAt.c_str()) != 0 || mkfifo(plantPipeAt.c_str(), 0644) != 0)) {
+            return errno;
+        }
+        plantPipeAt.clear();
+        return PosixFilePlacement::exchange(folder, first, second);
+    }
 
     int sync(int descriptor) noexcept override {
         calls.emplace_back("sync");
@@ -142,7 +160,7 @@ TEST(ReplacingWrite, SyncsTheFileBeforeItTakesTheNameAndAFailedSyncKeepsTheEarli
     ASSERT_EQ(writeScriptFile(path, "new", Existing::Replace, error, placement),
               ScriptFileOutcome::Written);
     // The file, its name, then the folder that holds the name.
-    EXPECT_EQ(placement.calls, (std::vector<std::string>{"sync", "rename", "sync"}));
+    EXPECT_EQ(placement.calls, (std::vector<std::string>{"sync", "exchange", "sync"}));
 
     placement.calls.clear();
     placement.syncFailure = EIO;
@@ -152,6 +170,68 @@ TEST(ReplacingWrite, SyncsTheFileBeforeItTakesTheNameAndAFailedSyncKeepsTheEarli
     EXPECT_EQ(placement.calls, std::vector<std::string>{"sync"});
     EXPECT_EQ(readAll(path), "new");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"s.cmd"});
+
+    // A named pipe swapped in meanwhile is swapped back and kept.
+    placement.syncFailure = 0;
+    placement.plantPipeAt = path;
+    EXPECT_EQ(writeScriptFile(path, "lost", Existing::Replace, error, placement),
+              ScriptFileOutcome::NamedPipe);
+    struct stat status {};
+    ASSERT_EQ(lstat(path.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"s.cmd"});
+}
+
+TEST(ReplacingWrite, KeepsTheAccessListAndUserAttributesSoTheGroupGainsNothing) {
+    ScratchFolder folder;
+    const std::string path = folder.file("s.cmd");
+    writeAll(path, "earlier");
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    // user::rw-, user:nobody:rw-, group::---, mask::rw-, other::---
+    const std::uint32_t list[] = {2,          0x00060001, 0xFFFFFFFF, 0x00060002,
+                                  65534,      0x00000004, 0xFFFFFFFF, 0x00060010,
+                                  0xFFFFFFFF, 0x00000020, 0xFFFFFFFF};
+    const std::string note = "kit";
+    if (setxattr(path.c_str(), "system.posix_acl_access", list, sizeof list, 0) != 0 ||
+        setxattr(path.c_str(), "user.note", note.data(), note.size(), 0) != 0) {
+        GTEST_SKIP() << "the file system takes no access lists or user attributes";
+    }
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    int error = 0;
+    ASSERT_EQ(writeScriptFile(path, "new", Existing::Replace, error), ScriptFileOutcome::Written);
+    EXPECT_EQ(readAll(path), "new");
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode); // the mask, rw-, stays the mask
+    std::uint32_t copied[sizeof list / sizeof list[0] + 1] = {};
+    EXPECT_EQ(getxattr(path.c_str(), "system.posix_acl_access", copied, sizeof copied),
+              static_cast<ssize_t>(sizeof list));
+    EXPECT_TRUE(std::equal(std::begin(list), std::end(list), copied));
+    char copiedNote[8] = {};
+    EXPECT_EQ(getxattr(path.c_str(), "user.note", copiedNote, sizeof copiedNote),
+              static_cast<ssize_t>(note.size()));
+    EXPECT_EQ(copiedNote, note);
+}
+
+TEST(ReplacingWrite, AnInterruptOrTerminationRemovesTheTemporaryFile) {
+    ScratchFolder folder;
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            removeTemporaryFileOnSignals();
+            const int directory = open(folder.file("").c_str(), O_RDONLY | O_DIRECTORY);
+            TemporaryName temporary(directory);
+            if (temporary.create(0600) >= 0) {
+                raise(signal);
+            }
+            _exit(1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(folder.names(), std::vector<std::string>{});
+    }
 }
 
 TEST(ReplacingWrite, WithoutReplacingTheCheckAndTheCreationAreOneStep) {
@@ -180,6 +260,8 @@ TEST(ReplacingWrite, WithoutReplacingTheCheckAndTheCreationAreOneStep) {
 
 constexpr uid_t kOtherUser = 65534; // nobody
 
+// Another user's files and links, and telling three arms of the link rule apart (another user's
+// link, the folder owner's, ours in another user's folder), need root; CI runs the tests as root.
 TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root, to make files and links that belong to another user";
@@ -191,29 +273,52 @@ TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
         mode_t folderMode;
         uid_t folderOwner;
         uid_t linkOwner;
+        bool toFolder; // the link is in the folder part: shared/kit -> the scratch folder
         ScriptFileOutcome outcome;
     } cases[] = {
-        {01777, 0, kOtherUser, ScriptFileOutcome::StrangersLink},
-        {01777, 0, 0, ScriptFileOutcome::Written},                   // our own link
-        {01777, kOtherUser, kOtherUser, ScriptFileOutcome::Written}, // the folder owner's
-        {00777, 0, kOtherUser, ScriptFileOutcome::Written},          // not sticky
-        {01775, 0, kOtherUser, ScriptFileOutcome::Written},          // not writable by all
+        {01777, 0, kOtherUser, false, ScriptFileOutcome::StrangersLink},
+        {01777, 0, 0, false, ScriptFileOutcome::Written},                   // our own link
+        {01777, kOtherUser, 0, false, ScriptFileOutcome::Written},          // ours, their folder
+        {01777, kOtherUser, kOtherUser, false, ScriptFileOutcome::Written}, // the folder owner's
+        {00777, 0, kOtherUser, false, ScriptFileOutcome::Written},          // not sticky
+        {01775, 0, kOtherUser, false, ScriptFileOutcome::Written},          // not writable by all
+        {01777, 0, kOtherUser, true, ScriptFileOutcome::StrangersLink},
+        {01777, 0, 0, true, ScriptFileOutcome::Written},
     };
     for (const auto& entry : cases) {
         const std::string shared = folder.file("shared");
-        const std::string link = shared + "/kit.cmd";
+        const std::string link = shared + (entry.toFolder ? "/kit" : "/kit.cmd");
         const std::string script = "script " + std::to_string(&entry - cases);
         const std::string expected =
             entry.outcome == ScriptFileOutcome::Written ? script : readAll(target);
         ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
         ASSERT_EQ(chmod(shared.c_str(), entry.folderMode), 0);
         ASSERT_EQ(chown(shared.c_str(), entry.folderOwner, entry.folderOwner), 0);
-        ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+        ASSERT_EQ(symlink(entry.toFolder ? folder.file("").c_str() : target.c_str(), link.c_str()),
+                  0);
         ASSERT_EQ(lchown(link.c_str(), entry.linkOwner, entry.linkOwner), 0);
+        const std::string path = entry.toFolder ? link + "/private.cmd" : link;
         int error = 0;
-        EXPECT_EQ(writeScriptFile(link, script, Existing::Replace, error), entry.outcome) << script;
+        EXPECT_EQ(writeScriptFile(path, script, Existing::Replace, error), entry.outcome) << script;
         EXPECT_EQ(readAll(target), expected);
         std::remove(link.c_str());
+        rmdir(shared.c_str());
+    }
+
+    // A file planted in a shared folder by another user, as that user would leave it for us.
+    const std::string shared = folder.file("shared");
+    const std::string planted = shared + "/capture.cmd";
+    for (const uid_t folderOwner : {uid_t{0}, kOtherUser}) {
+        ASSERT_EQ(mkdir(shared.c_str(), 01777), 0);
+        ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+        ASSERT_EQ(chown(shared.c_str(), folderOwner, folderOwner), 0);
+        writeAll(planted, "planted");
+        ASSERT_EQ(chown(planted.c_str(), kOtherUser, kOtherUser), 0);
+        int error = 0;
+        EXPECT_EQ(writeScriptFile(planted, "new", Existing::Replace, error),
+                  folderOwner == 0 ? ScriptFileOutcome::StrangersFile : ScriptFileOutcome::Written);
+        EXPECT_EQ(readAll(planted), folderOwner == 0 ? "planted" : "new");
+        std::remove(planted.c_str());
         rmdir(shared.c_str());
     }
 
@@ -241,7 +346,7 @@ TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
     int childStatus = 0;
     ASSERT_EQ(waitpid(child, &childStatus, 0), child);
     EXPECT_EQ(WEXITSTATUS(childStatus), static_cast<int>(ScriptFileOutcome::OwnerNotKept));
-    EXPECT_EQ(readAll(target), "script 4"); // from the last link case
+    EXPECT_EQ(readAll(target), "script 7"); // from the last link case
     EXPECT_EQ(sorted(folder.names()), (std::vector<std::string>{"private.cmd", "theirs.cmd"}));
 }
 
