@@ -14,6 +14,9 @@ namespace {
 
 constexpr std::size_t kNameLength = 17; // ".corvane-" and eight characters
 
+// The signals that end the program and would leave the temporary file behind.
+constexpr int kStoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 // The temporary file that a signal handler removes: the program writes one file at a time. The
 // handler reads the name only while `armed` is set, and it is set only once the name is whole.
 volatile std::sig_atomic_t armed = 0;
@@ -59,7 +62,7 @@ void removeTemporaryFileOnSignals() noexcept {
     action.sa_handler = removeTemporaryFileAndStop;
     action.sa_flags = static_cast<int>(SA_RESETHAND);
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : kStoppingSignals) {
         struct sigaction earlier {};
         if (sigaction(signal, nullptr, &earlier) == 0 && earlier.sa_handler != SIG_IGN) {
             static_cast<void>(sigaction(signal, &action, nullptr));
@@ -75,20 +78,33 @@ TemporaryName::~TemporaryName() {
 }
 
 int TemporaryName::create(mode_t mode) {
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    // The stopping signals wait while the file is made and its name handed to their handler, so
+    // that none can end the program in between and leave the file behind.
+    sigset_t stopping{};
+    sigset_t earlier{};
+    sigemptyset(&stopping);
+    for (const int signal : kStoppingSignals) {
+        sigaddset(&stopping, signal);
+    }
+    static_cast<void>(sigprocmask(SIG_BLOCK, &stopping, &earlier));
+    int descriptor = -1;
+    for (unsigned attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
         name_ = temporaryName(attempt);
-        const int descriptor = openat(folder_, name_.c_str(),
-                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (descriptor >= 0) {
-            arm(folder_, name_);
-            return descriptor;
-        }
-        if (errno != EEXIST) {
+        descriptor = openat(folder_, name_.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (descriptor < 0 && errno != EEXIST) {
             break;
         }
     }
-    name_.clear();
-    return -1;
+    const int cause = errno;
+    if (descriptor >= 0) {
+        arm(folder_, name_);
+    } else {
+        name_.clear();
+    }
+    static_cast<void>(sigprocmask(SIG_SETMASK, &earlier, nullptr));
+    errno = cause;
+    return descriptor;
 }
 
 void TemporaryName::renamedAway() noexcept {

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
-#include <iterator>
 #include <cstdio>
 #include <string>
 #include <vector>
