@@ -249,12 +249,9 @@ int encodeScript(const std::wstring& script, unsigned codePage, ScriptToolHost& 
     case Encoding::Unrepresentable:
         return reporter.fail(kExitBadInput, std::wstring(kUnrepresentableScriptMessage) +
                                                 L" (code page " + std::to_wstring(codePage) + L")");
-    case Encoding::AsciiChanged:
-        return reporter.fail(kExitBadInput,
-                             L"code page " + std::to_wstring(codePage) +
-                                 L" does not write ASCII as ASCII (EBCDIC code pages "
-                                 L"do not), so the command prompt cannot read a "
-                                 L"script in it");
+    case Encoding::ChangesAscii:
+        return reporter.fail(kExitBadInput, std::wstring(kAsciiChangedMessage) + L" (code page " +
+                                                std::to_wstring(codePage) + L")");
     case Encoding::UnknownCodePage:
         break;
     }

@@ -12,9 +12,7 @@
 
 namespace corvane {
 
-// AsciiChanged: the code page does not write ASCII as it is (EBCDIC), so cmd cannot read the
-// script.
-enum class Encoding { Ok, Unrepresentable, UnknownCodePage, AsciiChanged };
+enum class Encoding { Ok, Unrepresentable, UnknownCodePage, ChangesAscii };
 enum class FileWrite { Written, NameTaken, Failed };
 
 // The services of the system the program runs on.

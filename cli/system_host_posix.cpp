@@ -118,7 +118,7 @@ Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePag
     case IconvConversion::Unrepresentable:
         return Encoding::Unrepresentable;
     case IconvConversion::AsciiChanged:
-        return Encoding::AsciiChanged;
+        return Encoding::ChangesAscii;
     case IconvConversion::UnknownCodePage:
         break;
     }

@@ -1,6 +1,6 @@
 #include "encoding/iconv_encoding_posix.h"
 
-#include "encoding/ascii_range.h"
+#include "encoding/ascii_kept.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -139,8 +139,10 @@ IconvConversion utf8ToCodePage(const std::string& utf8, unsigned codePage, std::
     if (!encoder.isOpen() || !decoder.isOpen()) {
         return IconvConversion::UnknownCodePage;
     }
+    const std::wstring ascii = asciiCharacters();
     std::string encoded;
-    if (!convert(encoder, asciiRange(), encoded) || encoded != asciiRange()) {
+    if (!convert(encoder, std::string(ascii.begin(), ascii.end()), encoded) ||
+        !keepsAscii(encoded)) {
         return IconvConversion::AsciiChanged;
     }
     if (!convert(encoder, utf8, encoded)) {

@@ -118,8 +118,7 @@ const wchar_t* refusalReason(ScriptFileOutcome outcome) noexcept {
         return L"it belongs to another user and lies in a sticky folder that everyone may write "
                L"to, and such a file is not replaced";
     case ScriptFileOutcome::Changed:
-        return L"something else took its place while the script was being written, and was left "
-               L"as it is";
+        return kTakenMeanwhileReason;
     case ScriptFileOutcome::Written:
     case ScriptFileOutcome::NameTaken:
     case ScriptFileOutcome::Failed:

@@ -6,6 +6,9 @@ namespace corvane {
 
 inline constexpr wchar_t kUnrepresentableScriptMessage[] =
     L"The script contains characters that the command prompt's code page cannot represent.";
+inline constexpr wchar_t kAsciiChangedMessage[] =
+    L"The command prompt's code page does not write ASCII characters as ASCII (an EBCDIC code "
+    L"page does not), so cmd.exe could not read the script.";
 
 // Why corvane-script will not write at the chosen name, the same on every system.
 inline constexpr wchar_t kReadOnlyReason[] = L"the file is read-only";
@@ -13,5 +16,7 @@ inline constexpr wchar_t kFolderReason[] = L"it is a folder";
 inline constexpr wchar_t kDeviceReason[] = L"it is a device, not a file";
 inline constexpr wchar_t kDanglingLinkReason[] =
     L"it is a symbolic link to a file that does not exist";
+inline constexpr wchar_t kTakenMeanwhileReason[] =
+    L"something else took that name while the script was being written, and was left as it is";
 
 } // namespace corvane

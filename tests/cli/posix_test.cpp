@@ -58,8 +58,9 @@ TEST(NativeProgram, WritesTheFileEncodesWithIconvAndExitsWithItsStatus) {
 
     EXPECT_EQ(runProgram({folder.file("p.txt"), "-o", script, "--code-page", "500"}, folder), 1);
     EXPECT_EQ(readAll(folder.file("err")),
-              "corvane-script: code page 500 does not write ASCII as ASCII (EBCDIC code pages do "
-              "not), so the command prompt cannot read a script in it\n");
+              "corvane-script: The command prompt's code page does not write ASCII characters as "
+              "ASCII (an EBCDIC code page does not), so cmd.exe could not read the script. (code "
+              "page 500)\n");
     EXPECT_EQ(runProgram({folder.file("p.txt"), "-o", script, "--code-page", "850"}, folder), 0);
     EXPECT_EQ(readAll(folder.file("err")), "");
     EXPECT_NE(readAll(script).find("xperf.exe \"/traces/M\x81ller.etl\"\r\n"), std::string::npos);
