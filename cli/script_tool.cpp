@@ -172,6 +172,10 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
                 return false;
             }
         } else if (argument == L"-o") {
+            if (value.empty()) {
+                error = L"-o needs a file name, and '' names none";
+                return false;
+            }
             if (!takeOnce(argument, std::move(value), line.output, error)) {
                 return false;
             }

@@ -133,15 +133,17 @@ FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::s
         replaceExisting ? corvane::writeFileReplacing(path, bytes, platformFilePlacement(), outcome)
                         : corvane::writeNewFile(path, bytes, platformFilePlacement(), outcome);
     if (written) {
+        if (const std::wstring left = leftBehindNote(outcome); !left.empty()) {
+            writeError(L"corvane-script: the script is written; " + left + L"\n");
+        }
         return FileWrite::Written;
     }
     if (outcome.refusal == WriteRefusal::NameTaken) {
         return FileWrite::NameTaken;
     }
-    why = outcome.refusal != WriteRefusal::None ? refusalReason(outcome.refusal)
-                                                : systemReason(outcome.error);
-    if (const std::wstring kept = keptFilesNote(outcome); !kept.empty()) {
-        why += L"; " + kept;
+    why = failureDetails(outcome);
+    if (outcome.refusal == WriteRefusal::None) {
+        why = systemReason(outcome.error) + (why.empty() ? L"" : L"; ") + why;
     }
     return FileWrite::Failed;
 }
@@ -165,6 +167,8 @@ Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePag
         return Encoding::Ok;
     case CodePageConversion::Unrepresentable:
         return Encoding::Unrepresentable;
+    case CodePageConversion::ChangesAscii:
+        return Encoding::ChangesAscii;
     case CodePageConversion::Unsupported:
         break;
     }

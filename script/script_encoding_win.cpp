@@ -1,5 +1,7 @@
 #include "script/script_encoding_win.h"
 
+#include "encoding/ascii_kept.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -62,6 +64,21 @@ bool convertsBackTo(const std::wstring& text, unsigned codePage,
            back == text;
 }
 
+// Ok when `codePage` writes every ASCII character as that byte.
+CodePageConversion asciiCheck(unsigned codePage) noexcept {
+    const std::wstring ascii = asciiCharacters();
+    const int length = static_cast<int>(ascii.size());
+    char bytes[2 * kAsciiCount] = {};
+    const int size = WideCharToMultiByte(codePage, 0, ascii.data(), length, bytes,
+                                         static_cast<int>(sizeof bytes), nullptr, nullptr);
+    if (size <= 0 && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return CodePageConversion::Unsupported;
+    }
+    return size > 0 && keepsAscii(std::string(bytes, static_cast<std::size_t>(size)))
+               ? CodePageConversion::Ok
+               : CodePageConversion::ChangesAscii;
+}
+
 } // namespace
 
 unsigned scriptCodePage() noexcept {
@@ -71,6 +88,9 @@ unsigned scriptCodePage() noexcept {
 CodePageConversion toCodePage(const std::wstring& text, unsigned codePage,
                               std::string& bytes) noexcept {
     bytes.clear();
+    if (const CodePageConversion ascii = asciiCheck(codePage); ascii != CodePageConversion::Ok) {
+        return ascii;
+    }
     if (text.empty()) {
         return CodePageConversion::Ok;
     }

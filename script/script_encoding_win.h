@@ -6,7 +6,7 @@
 
 namespace corvane {
 
-enum class CodePageConversion { Ok, Unrepresentable, Unsupported };
+enum class CodePageConversion { Ok, Unrepresentable, Unsupported, ChangesAscii };
 
 // The code page a newly opened console uses, and so the one cmd.exe reads the script with: the
 // OEM code page, 65001 when the system uses UTF-8 throughout.
@@ -14,7 +14,9 @@ enum class CodePageConversion { Ok, Unrepresentable, Unsupported };
 
 // Converts exactly or not at all: Unrepresentable, with `bytes` empty, when any character (an
 // unpaired surrogate included) has no exact counterpart in the code page; Unsupported when the
-// platform cannot convert to that code page. No best fit, no byte-order mark, no terminating NUL.
+// platform cannot convert to that code page; ChangesAscii for a code page that does not write ASCII
+// as ASCII, which cmd.exe cannot read a script in. No best fit, no byte-order mark, no terminating
+// NUL.
 [[nodiscard]] CodePageConversion toCodePage(const std::wstring& text, unsigned codePage,
                                             std::string& bytes) noexcept;
 

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cwchar>
+#include <cwctype>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -196,16 +197,30 @@ std::wstring nameBeside(const std::wstring& path, const wchar_t* extension) {
 
 constexpr int kNameAttempts = 64;
 
-// A name that nothing holds yet beside `path`, for the earlier file while it is being replaced.
-std::wstring unusedNameBeside(const std::wstring& path) {
-    std::wstring candidate;
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        candidate = nameBeside(path, L"bak");
-        if (!exists(candidate)) {
-            break;
+[[nodiscard]] bool isNameTaken(DWORD error) noexcept {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+// A new file of this program's own beside `path`, made in one step that fails where the name is
+// taken, so that no other file is ever written over or deleted under one of these names. After
+// kNameAttempts taken names the error is ERROR_FILE_EXISTS.
+[[nodiscard]] DWORD createBeside(FilePlacement& placement, const std::wstring& path,
+                                 const wchar_t* extension, std::wstring& created,
+                                 UniqueFile& file) noexcept {
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < kNameAttempts && isNameTaken(error); ++attempt) {
+        const std::wstring candidate = nameBeside(path, extension);
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        error = placement.createNew(candidate, handle);
+        if (error == ERROR_SUCCESS && handle == INVALID_HANDLE_VALUE) {
+            error = ERROR_INVALID_HANDLE;
+        }
+        if (error == ERROR_SUCCESS) {
+            file = UniqueFile(handle);
+            created = candidate;
         }
     }
-    return candidate;
+    return error;
 }
 
 // A name that no open finds and yet cannot be created is a symbolic link whose target is
@@ -243,6 +258,24 @@ std::wstring finalPath(HANDLE file) {
     return target;
 }
 
+// The part after \\.\ or \\?\, or nothing for a path outside those namespaces.
+std::wstring namespaceRest(const std::wstring& full) {
+    const bool inNamespace = full.rfind(L"\\\\.\\", 0) == 0 || full.rfind(L"\\\\?\\", 0) == 0;
+    return inNamespace ? full.substr(4) : std::wstring();
+}
+
+// A whole volume, as a drive (\\.\C:, \\?\C:) or by its GUID (\\?\Volume{...}): opening it
+// opens the disk, not a file, and the names beside it would land elsewhere.
+[[nodiscard]] bool namesAVolume(const std::wstring& full) {
+    const std::wstring rest = namespaceRest(full);
+    if (rest.size() == 2 && rest[1] == L':') {
+        return true;
+    }
+    return CompareStringOrdinal(rest.c_str(), std::min<int>(7, static_cast<int>(rest.size())),
+                                L"Volume{", 7, TRUE) == CSTR_EQUAL &&
+           rest.find(L'\\') == std::wstring::npos;
+}
+
 // A name in the device namespace that is no path on a drive: \\.\NUL, \\.\COM1, \\.\pipe\x.
 // GetFullPathNameW turns every DOS device name (NUL, CON, LPT1, ...) into one, and Wine opens some
 // of them as disk files.
@@ -257,6 +290,10 @@ std::wstring finalPath(HANDLE file) {
 
 Destination examineDestination(const std::wstring& chosen) {
     Destination destination{withLongPathPrefix(chosen)};
+    if (namesAVolume(destination.path)) {
+        destination.refusal = WriteRefusal::Volume;
+        return destination;
+    }
     if (namesADevice(destination.path)) {
         destination.refusal = WriteRefusal::NotAFile;
         return destination;
@@ -336,24 +373,9 @@ Destination examineDestination(const std::wstring& chosen) {
 // the only copy left of the script.
 class PendingFile {
 public:
-    PendingFile(const std::wstring& destination, FilePlacement& placement) : placement_(placement) {
-        for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-            const std::wstring candidate = nameBeside(destination, L"tmp");
-            HANDLE handle = INVALID_HANDLE_VALUE;
-            error_ = placement_.createNew(candidate, handle);
-            if (error_ == ERROR_SUCCESS && handle != INVALID_HANDLE_VALUE) {
-                file_ = UniqueFile(handle);
-                path_ = candidate;
-                return;
-            }
-            if (error_ == ERROR_SUCCESS) {
-                error_ = ERROR_INVALID_HANDLE;
-            }
-            if (error_ != ERROR_FILE_EXISTS && error_ != ERROR_ALREADY_EXISTS) {
-                return;
-            }
-        }
-    }
+    PendingFile(const std::wstring& destination, FilePlacement& placement)
+        : placement_(placement),
+          error_(createBeside(placement, destination, L"tmp", path_, file_)) {}
 
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
@@ -389,6 +411,8 @@ public:
         return error;
     }
 
+    // A destination that did not exist is only ever moved to, so that a file that took its name
+    // meanwhile stays; an existing one is replaced, by way of a backup name reserved for it.
     [[nodiscard]] DWORD placeAt(const Destination& destination, WriteOutcome& outcome) {
         if (!file_.close()) {
             return failedCallError();
@@ -398,27 +422,34 @@ public:
                 SetFileAttributesW(path_.c_str(), destination.attributes & kKeptAttributes));
         }
         const std::wstring& target = destination.path;
-        const std::wstring backup = unusedNameBeside(target);
+        std::wstring backup;
+        if (destination.exists) {
+            UniqueFile reserved;
+            if (const DWORD error = createBeside(placement_, target, L"bak", backup, reserved);
+                error != ERROR_SUCCESS) {
+                return error;
+            }
+        }
         const DWORD error = retryWhileHeld(placement_, [&] {
             // Asked on every attempt: a replace that failed half way may have moved the old file
             // away already.
-            return exists(target) ? placement_.replace(target, path_, backup)
-                                  : placement_.move(path_, target);
+            return destination.exists && exists(target) ? placement_.replace(target, path_, backup)
+                                                        : placement_.move(path_, target);
         });
         if (error == ERROR_SUCCESS) {
             path_.clear();
-            if (exists(backup)) {
-                static_cast<void>(
-                    retryWhileHeld(placement_, [&] { return placement_.remove(backup); }));
-            }
-            return ERROR_SUCCESS;
-        }
-        if (!exists(target) && (destination.exists || exists(backup))) {
+        } else if (destination.exists && !exists(target)) {
             // The earlier file has left the chosen name: this file may be the only new copy.
             outcome.scriptKeptAt = std::exchange(path_, std::wstring());
-        }
-        if (exists(backup)) {
             outcome.earlierKeptAt = backup;
+            return error;
+        }
+        // The earlier file, or the empty reservation that the replace never got to.
+        if (!backup.empty() &&
+            retryWhileHeld(placement_, [&] { return placement_.remove(backup); }) !=
+                ERROR_SUCCESS &&
+            error == ERROR_SUCCESS) {
+            outcome.backupLeftAt = backup;
         }
         return error;
     }
@@ -436,6 +467,24 @@ std::wstring withoutLongPathPrefix(const std::wstring& path) {
         return L"\\\\" + path.substr(8);
     }
     return path.rfind(L"\\\\?\\", 0) == 0 ? path.substr(4) : path;
+}
+
+// Turns a taken name, the error of the last step, into `refusal`; true when the write succeeded.
+[[nodiscard]] bool settled(WriteOutcome& outcome, WriteRefusal refusal) noexcept {
+    if (isNameTaken(outcome.error)) {
+        outcome.refusal = refusal;
+        outcome.error = ERROR_SUCCESS;
+    }
+    return outcome.error == ERROR_SUCCESS && outcome.refusal == WriteRefusal::None;
+}
+
+// `text` with its first letter a capital and a full stop at its end, as a line of a message box.
+std::wstring asSentence(std::wstring text) {
+    if (!text.empty()) {
+        text[0] = static_cast<wchar_t>(std::towupper(text[0]));
+        text += L'.';
+    }
+    return text;
 }
 
 } // namespace
@@ -543,13 +592,19 @@ bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
     if (!pending.isOpen()) {
         outcome.error =
             destination.exists ? writeInPlace(destination.path, bytes, placement) : pending.error();
-        return outcome.error == ERROR_SUCCESS;
+        return settled(outcome, WriteRefusal::NoFreeName);
     }
     outcome.error = pending.writeDurably(bytes);
     if (outcome.error == ERROR_SUCCESS) {
         outcome.error = pending.placeAt(destination, outcome);
     }
-    return outcome.error == ERROR_SUCCESS;
+    // A file that its user may change but not delete cannot be replaced, yet can be rewritten.
+    if (outcome.error == ERROR_ACCESS_DENIED && destination.exists &&
+        outcome.scriptKeptAt.empty() && exists(destination.path)) {
+        outcome.error = writeInPlace(destination.path, bytes, placement);
+    }
+    return settled(outcome,
+                   destination.exists ? WriteRefusal::NoFreeName : WriteRefusal::TakenMeanwhile);
 }
 
 bool writeNewFile(const std::wstring& path, const std::string& bytes, FilePlacement& placement,
@@ -571,17 +626,13 @@ bool writeNewFile(const std::wstring& path, const std::string& bytes, FilePlacem
     PendingFile pending(destination.path, placement);
     if (!pending.isOpen()) {
         outcome.error = pending.error();
-        return false;
+        return settled(outcome, WriteRefusal::NoFreeName);
     }
     outcome.error = pending.writeDurably(bytes);
     if (outcome.error == ERROR_SUCCESS) {
         outcome.error = pending.placeAsNew(destination.path);
     }
-    if (outcome.error == ERROR_ALREADY_EXISTS || outcome.error == ERROR_FILE_EXISTS) {
-        outcome.refusal = WriteRefusal::NameTaken;
-        outcome.error = ERROR_SUCCESS;
-    }
-    return outcome.error == ERROR_SUCCESS && outcome.refusal == WriteRefusal::None;
+    return settled(outcome, WriteRefusal::NameTaken);
 }
 
 std::wstring refusalReason(WriteRefusal refusal) {
@@ -594,6 +645,12 @@ std::wstring refusalReason(WriteRefusal refusal) {
         return kFolderReason;
     case WriteRefusal::NotAFile:
         return kDeviceReason;
+    case WriteRefusal::Volume:
+        return kVolumeReason;
+    case WriteRefusal::TakenMeanwhile:
+        return kTakenMeanwhileReason;
+    case WriteRefusal::NoFreeName:
+        return kNoFreeNameReason;
     case WriteRefusal::DanglingLink:
         return kDanglingLinkReason;
     case WriteRefusal::NameTaken:
@@ -614,6 +671,20 @@ std::wstring keptFilesNote(const WriteOutcome& outcome) {
     return note;
 }
 
+std::wstring failureDetails(const WriteOutcome& outcome) {
+    const std::wstring reason = refusalReason(outcome.refusal);
+    const std::wstring kept = keptFilesNote(outcome);
+    return reason + (reason.empty() || kept.empty() ? L"" : L"; ") + kept;
+}
+
+std::wstring leftBehindNote(const WriteOutcome& outcome) {
+    if (outcome.backupLeftAt.empty()) {
+        return std::wstring();
+    }
+    return L"the earlier file is still in '" + withoutLongPathPrefix(outcome.backupLeftAt) +
+           L"', as another program holds it; delete it once that program lets it go";
+}
+
 void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui) {
     SaveCaptureScript(owner, scriptText, ui, platformFilePlacement());
 }
@@ -622,8 +693,11 @@ void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui,
                        FilePlacement& placement) {
     // Checked before the dialog, so that nobody confirms replacing a file that is then not written.
     std::string bytes;
-    if (toCodePage(scriptText, scriptCodePage(), bytes) != CodePageConversion::Ok) {
-        ui.showMessage(owner, kUnrepresentableScriptMessage);
+    if (const CodePageConversion conversion = toCodePage(scriptText, scriptCodePage(), bytes);
+        conversion != CodePageConversion::Ok) {
+        ui.showMessage(owner, conversion == CodePageConversion::ChangesAscii
+                                  ? kAsciiChangedMessage
+                                  : kUnrepresentableScriptMessage);
         return;
     }
 
@@ -637,8 +711,20 @@ void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui,
         }
         return;
     }
-    if (!writeFileReplacing(request.chosenPath(), bytes, placement)) {
-        ui.showMessage(owner, kFailedToCreateMessage);
+    WriteOutcome outcome;
+    if (!writeFileReplacing(request.chosenPath(), bytes, placement, outcome)) {
+        // The first line stays what it always was; what corvane-script would add follows.
+        std::wstring message = kFailedToCreateMessage;
+        const std::wstring refusal = refusalReason(outcome.refusal);
+        const std::wstring kept = keptFilesNote(outcome);
+        for (const std::wstring* detail : {&refusal, &kept}) {
+            if (!detail->empty()) {
+                message += L"\n" + asSentence(*detail);
+            }
+        }
+        ui.showMessage(owner, message.c_str());
+    } else if (const std::wstring left = leftBehindNote(outcome); !left.empty()) {
+        ui.showMessage(owner, (L"The script is saved. " + asSentence(left)).c_str());
     }
 }
 

@@ -46,8 +46,20 @@ public:
 
 FilePlacement& platformFilePlacement();
 
-// What is at the chosen path when this program will not write there.
-enum class WriteRefusal { None, ReadOnly, Folder, NotAFile, DanglingLink, NameTaken };
+// What is at the chosen path when this program will not write there. TakenMeanwhile: the name
+// was free when the path was examined and something else had it when the script was put there.
+// NoFreeName: every name tried beside it for the new or the earlier file was taken.
+enum class WriteRefusal {
+    None,
+    ReadOnly,
+    Folder,
+    NotAFile,
+    Volume,
+    DanglingLink,
+    NameTaken,
+    TakenMeanwhile,
+    NoFreeName,
+};
 
 // Why a script was not written, and where its parts are when a replace stopped half way.
 struct WriteOutcome {
@@ -56,6 +68,8 @@ struct WriteOutcome {
     // Set when the earlier file had already left the chosen name: neither copy is deleted then.
     std::wstring scriptKeptAt;
     std::wstring earlierKeptAt;
+    // After a success: the backup of the earlier file that another program held past every wait.
+    std::wstring backupLeftAt;
 };
 
 // Writes to a new file beside the destination, flushes it and only then puts it in the
@@ -63,11 +77,12 @@ struct WriteOutcome {
 // On failure the temporary file is gone and whatever was at `path` is untouched, except when a
 // replace stopped half way: then `outcome` says where the new script and the earlier file are.
 // A symbolic link at `path` has its target replaced; one whose target does not exist, a
-// read-only file, a folder and a device are refused. An existing file keeps its attributes and
-// access rights. A file with several hard links is replaced under the chosen name only: its other
-// names keep the earlier text. Calls that another program's open handle makes fail are retried
-// for about two seconds. Where no new file can be made beside an existing destination, the
-// destination itself is rewritten, and left as it was when the disk has no room for the script.
+// read-only file, a folder, a device and a whole volume are refused. An existing file keeps its
+// attributes and access rights. A file with several hard links is replaced under the chosen name
+// only: its other names keep the earlier text. Calls that another program's open handle makes fail
+// are retried for about two seconds. Where no new file can be made beside an existing destination,
+// or the destination may be changed but not replaced, it is rewritten in place, and left as it was
+// when the disk has no room for the script. A name that was free when examined is never replaced.
 [[nodiscard]] bool writeFileReplacing(const std::wstring& path, const std::string& bytes) noexcept;
 [[nodiscard]] bool writeFileReplacing(const std::wstring& path, const std::string& bytes,
                                       FilePlacement& placement) noexcept;
@@ -85,6 +100,10 @@ struct WriteOutcome {
 // Where a half-way replace left the new script and the earlier file, in words; empty when it
 // left neither.
 [[nodiscard]] std::wstring keptFilesNote(const WriteOutcome& outcome);
+// The refusal and the kept-files note of a failed write, joined; empty when it has neither.
+[[nodiscard]] std::wstring failureDetails(const WriteOutcome& outcome);
+// The backup left beside a written script, in words; empty when none was left.
+[[nodiscard]] std::wstring leftBehindNote(const WriteOutcome& outcome);
 
 // `path` made full (relative names and "." and ".." resolved), in the \\?\ form when it is too
 // long for the plain file calls.

@@ -16,7 +16,10 @@ inline constexpr wchar_t kFolderReason[] = L"it is a folder";
 inline constexpr wchar_t kDeviceReason[] = L"it is a device, not a file";
 inline constexpr wchar_t kDanglingLinkReason[] =
     L"it is a symbolic link to a file that does not exist";
+inline constexpr wchar_t kVolumeReason[] = L"it names a whole volume, not a file";
 inline constexpr wchar_t kTakenMeanwhileReason[] =
     L"something else took that name while the script was being written, and was left as it is";
+inline constexpr wchar_t kNoFreeNameReason[] =
+    L"every name tried beside it for the new or the earlier file is taken";
 
 } // namespace corvane

@@ -128,6 +128,36 @@ TEST(ScriptProgram, WritesTheWorkedExampleInTheCommandPromptsCodePage) {
                               "prompt's code page cannot represent. (code page " +
                                   std::to_string(oem) + ")\n");
     EXPECT_FALSE(readFileBytes(folder.file(L"euro.cmd")).has_value());
+
+    // EBCDIC code pages write even "echo" in other bytes.
+    for (const wchar_t* codePage : {L"37", L"500", L"1026"}) {
+        const ProgramRun ebcdic =
+            runProgram(L"p.txt -o e.cmd --code-page " + std::wstring(codePage), folder);
+        EXPECT_EQ(ebcdic.status, 1U);
+        EXPECT_NE(ebcdic.errors.find("(an EBCDIC code page does not)"), std::string::npos)
+            << ebcdic.errors;
+    }
+    EXPECT_FALSE(readFileBytes(folder.file(L"e.cmd")).has_value());
+}
+
+// Reading stops at the limit: a sparse profile of 3 GiB costs 16 MiB, not 3 GiB of memory. (What
+// the program says when memory does run out is not shown: Wine does not enforce a job's memory
+// limit, so no test can make an allocation fail in it.)
+TEST(ScriptProgram, AProfileOfGibibytesIsRefusedForItsSize) {
+    ScratchFolder folder;
+    const HANDLE huge = CreateFileW(folder.file(L"huge.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(huge, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size{};
+    size.QuadPart = 3LL << 30;
+    const bool sized = SetFilePointerEx(huge, size, nullptr, FILE_BEGIN) && SetEndOfFile(huge);
+    CloseHandle(huge);
+    ASSERT_TRUE(sized);
+
+    const ProgramRun run = runProgram(L"huge.txt --stdout", folder);
+    EXPECT_EQ(run.status, 1U);
+    EXPECT_EQ(run.errors, "corvane-script: the profile 'huge.txt' is larger than 16 MiB, the most "
+                          "it may hold\n");
 }
 
 TEST(ScriptProgram, ARefusedFileIsNamedWithItsOwnReason) {

@@ -352,6 +352,7 @@ const BadRun kBadRuns[] = {
      kExitNotWritten,
      L"'p.txt' exists; give --force to replace it"},
     {"", {L"--stdout", L"-o", L"x.cmd"}, kExitBadInput, L"give -o FILE or --stdout, not both"},
+    {"", {L"-o", L""}, kExitBadInput, L"-o needs a file name, and '' names none (see --help)"},
     {"",
      {L"--code-page", L"0"},
      kExitBadInput,

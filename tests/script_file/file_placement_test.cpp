@@ -47,6 +47,7 @@ public:
     bool failHalfWay = false;
     int removeFailures = 0;
     DWORD createNewError = ERROR_SUCCESS;
+    bool backupNamesTaken = false; // every backup name already has a file
     DWORD flushError = ERROR_SUCCESS;
     std::wstring plantAt; // another program makes this file while the new one is written
 
@@ -60,9 +61,10 @@ public:
         if (!plantAt.empty() && !writeFileBytes(std::exchange(plantAt, {}), kEarlier)) {
             return ERROR_GEN_FAILURE;
         }
-        if (createNewError != ERROR_SUCCESS) {
+        const bool backup = path.size() > 4 && path.compare(path.size() - 4, 4, L".bak") == 0;
+        if (createNewError != ERROR_SUCCESS || (backupNamesTaken && backup)) {
             file = INVALID_HANDLE_VALUE;
-            return createNewError;
+            return backup && backupNamesTaken ? ERROR_FILE_EXISTS : createNewError;
         }
         return FilePlacement::createNew(path, file);
     }
@@ -78,7 +80,8 @@ public:
         }
         if (failHalfWay) {
             failHalfWay = false;
-            MoveFileW(replaced.c_str(), backup.c_str());
+            // ReplaceFileW writes over whatever has the backup name.
+            MoveFileExW(replaced.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING);
         }
         return placeError;
     }
@@ -193,13 +196,29 @@ TEST_F(HeldByAScanner, HeldThroughoutAfterHalfWayKeepsBothCopiesAndSaysWhere) {
     EXPECT_NE(note.find(L"the new script is in '" + folder_.path() + L"\\~cvn"), std::wstring::npos)
         << note;
     EXPECT_NE(note.find(L".bak'"), std::wstring::npos) << note;
+
+    // The dialog keeps its first line and says the same.
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    placement_.failHalfWay = true;
+    SaveCaptureScript(kMainDialog, kScriptText, ui_, placement_);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text.rfind(L"Failed to create cmd file.\nThe new script is in '", 0),
+              0u)
+        << ui_.messages[0].text;
+
+    // A later save beside them takes names of its own: the kept copies stay as they are.
+    const std::wstring other = folder_.file(L"other.cmd");
+    ASSERT_TRUE(writeFileBytes(other, kEarlier));
+    EXPECT_TRUE(writeFileReplacing(other, kScript));
+    EXPECT_EQ(readFileBytes(outcome.scriptKeptAt), kScript);
+    EXPECT_EQ(readFileBytes(outcome.earlierKeptAt), kEarlier);
 }
 
 TEST_F(HeldByAScanner, TheScriptIsFlushedBeforeItIsPutInPlace) {
     ASSERT_TRUE(writeFileBytes(path_, kEarlier));
     ASSERT_TRUE(writeFileReplacing(path_, kScript, placement_));
     EXPECT_EQ(placement_.calls,
-              (std::vector<std::string>{"createNew", "flush", "replace", "remove"}));
+              (std::vector<std::string>{"createNew", "flush", "createNew", "replace", "remove"}));
 
     ScannerPlacement failingFlush;
     failingFlush.flushError = ERROR_DISK_FULL;
@@ -244,6 +263,42 @@ TEST_F(HeldByAScanner, HeldThroughoutKeepsTheEarlierFileAndSaysSo) {
     EXPECT_LE(placement_.waited(), 2200u);
 }
 
+TEST_F(HeldByAScanner, ABackupHeldPastTheWaitsIsNamedAfterTheSave) {
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    placement_.removeFailures = 100;
+
+    SaveCaptureScript(kMainDialog, kScriptText, ui_, placement_);
+
+    EXPECT_EQ(readFileBytes(path_), kScript);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    const std::wstring& text = ui_.messages[0].text;
+    EXPECT_EQ(text.rfind(L"The script is saved. The earlier file is still in '" + folder_.path() +
+                             L"\\~cvn",
+                         0),
+              0u)
+        << text;
+    EXPECT_EQ(namesIn(folder_.path()).size(), 2u);
+}
+
+TEST_F(HeldByAScanner, NoFreeBackupNameOrAFileThatMayNotBeDeleted) {
+    ASSERT_TRUE(writeFileBytes(path_, kEarlier));
+    placement_.backupNamesTaken = true;
+    WriteOutcome outcome;
+    EXPECT_FALSE(writeFileReplacing(path_, kScript, placement_, outcome));
+    EXPECT_EQ(outcome.refusal, WriteRefusal::NoFreeName);
+    EXPECT_EQ(placement_.placeCalls, 0);
+    EXPECT_EQ(readFileBytes(path_), kEarlier);
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"});
+
+    // Access denied to the replace, for good: the file is rewritten where it is.
+    ScannerPlacement denied;
+    denied.placeFailures = ScannerPlacement::kAlways;
+    denied.placeError = ERROR_ACCESS_DENIED;
+    EXPECT_TRUE(writeFileReplacing(path_, kScript, denied));
+    EXPECT_EQ(readFileBytes(path_), kScript);
+    EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"});
+}
+
 TEST_F(HeldByAScanner, CleanUpWaitsForTheHoldToEndToo) {
     ASSERT_TRUE(writeFileBytes(path_, kEarlier));
     placement_.placeFailures = ScannerPlacement::kAlways;
@@ -251,7 +306,7 @@ TEST_F(HeldByAScanner, CleanUpWaitsForTheHoldToEndToo) {
 
     EXPECT_FALSE(writeFileReplacing(path_, kScript, placement_));
 
-    EXPECT_EQ(placement_.removeCalls, 3);
+    EXPECT_EQ(placement_.removeCalls, 4) << "the backup name reserved, then the new file";
     EXPECT_EQ(readFileBytes(path_), kEarlier);
     EXPECT_EQ(namesIn(folder_.path()), Names{L"capture.cmd"});
 }
@@ -298,6 +353,13 @@ TEST_F(HeldByAScanner, WithoutReplacingANameTakenMeanwhileIsLeftToItsOwner) {
     const std::wstring fresh = folder_.file(L"fresh.cmd");
     EXPECT_TRUE(writeNewFile(fresh, kScript, placement_, outcome));
     EXPECT_EQ(readFileBytes(fresh), kScript);
+
+    // Replacing is for the file that was there when the name was examined.
+    const std::wstring planted = folder_.file(L"planted.cmd");
+    placement_.plantAt = planted;
+    EXPECT_FALSE(writeFileReplacing(planted, kScript, placement_, outcome));
+    EXPECT_EQ(outcome.refusal, WriteRefusal::TakenMeanwhile);
+    EXPECT_EQ(readFileBytes(planted), kEarlier);
 }
 
 TEST(SymbolicLink, SavingOntoItWritesTheFileItLeadsTo) {

@@ -82,11 +82,18 @@ TEST(FileReplacing, EachRefusalHasItsOwnReasonAndTouchesNothing) {
         {subfolder, WriteRefusal::Folder},
         {L"\\\\.\\NUL", WriteRefusal::NotAFile},
         {L"NUL", WriteRefusal::NotAFile},
+        {L"CON", WriteRefusal::NotAFile},
+        {L"PRN", WriteRefusal::NotAFile},
+        {L"LPT1", WriteRefusal::NotAFile},
+        {L"COM9", WriteRefusal::NotAFile},
+        {L"CONIN$", WriteRefusal::NotAFile},
+        {L"\\\\.\\C:", WriteRefusal::Volume},
+        {L"\\\\?\\Volume{6b29fc40-ca47-1067-b31d-00dd010662da}", WriteRefusal::Volume},
     };
     for (const auto& [path, refusal] : cases) {
         WriteOutcome outcome;
         EXPECT_FALSE(writeFileReplacing(path, kScript, platformFilePlacement(), outcome));
-        EXPECT_EQ(outcome.refusal, refusal);
+        EXPECT_EQ(outcome.refusal, refusal) << path;
     }
     EXPECT_EQ(readFileBytes(readOnly), kEarlier);
     EXPECT_EQ(namesIn(folder.path()), (Names{L"folder.cmd", L"read-only.cmd"}));
@@ -212,6 +219,14 @@ TEST(LongPathPrefix, OnlyPathsTooLongForThePlainCallsGetIt) {
     EXPECT_EQ(withLongPathPrefix(L"C:\\" + name + L"\\.\\x\\..\\a.cmd"),
               L"\\\\?\\C:\\" + name + L"\\a.cmd");
     EXPECT_EQ(withLongPathPrefix(L"C:\\scripts\\" + name + L"\\..\\a.cmd"), L"C:\\scripts\\a.cmd");
+
+    // The kept-files note gives the paths as the user would write them.
+    WriteOutcome kept;
+    kept.earlierKeptAt = L"\\\\?\\UNC\\server\\share\\~cvn1.bak";
+    EXPECT_EQ(keptFilesNote(kept), L"the earlier file is in '\\\\server\\share\\~cvn1.bak'");
+    kept.scriptKeptAt = L"\\\\?\\C:\\~cvn2.tmp";
+    EXPECT_EQ(keptFilesNote(kept), L"the new script is in 'C:\\~cvn2.tmp', the earlier file is in "
+                                   L"'\\\\server\\share\\~cvn1.bak'");
 }
 
 TEST(LongPathPrefix, RelativeNamesAreMadeFullFromTheCurrentFolder) {

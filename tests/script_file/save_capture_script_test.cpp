@@ -214,6 +214,23 @@ TEST_F(SavingCaptureScript, FailedWriteIsReportedToTheMainDialog) {
     EXPECT_TRUE(namesIn(folder_.path()).empty());
 }
 
+TEST_F(SavingCaptureScript, ARefusedFileKeepsTheFirstLineAndAddsWhy) {
+    const std::wstring readOnly = folder_.file(L"read-only.cmd");
+    ASSERT_TRUE(writeFileBytes(readOnly, "earlier\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {readOnly, L"The file is read-only."},
+        {folder_.path(), L"It is a folder."},
+        {L"CON", L"It is a device, not a file."},
+    };
+    for (const auto& [path, why] : cases) {
+        ui_.messages.clear();
+        ui_.chosenPath = path;
+        SaveCaptureScript(kMainDialog, kScriptText, ui_);
+        EXPECT_EQ(ui_.messages, (Messages{{kMainDialog, kFailedToCreate + (L"\n" + why)}}));
+    }
+}
+
 TEST_F(SavingCaptureScript, UnrepresentableScriptIsRefusedBeforeTheDialogAndTheEarlierFileKept) {
     const std::wstring path = folder_.file(L"earlier.cmd");
     ASSERT_TRUE(writeFileBytes(path, "earlier\r\n"));

@@ -97,11 +97,15 @@ TEST(ScriptEncoding, Utf8HoldsEveryCharacterButNoBrokenSurrogate) {
     }
 }
 
-TEST(ScriptCodePage, ThoseThatTakeNoFlagsAreCheckedByConvertingBack) {
-    constexpr unsigned kUtf7 = 65000;
-    // '+' opens an encoded run in UTF-7, so it is written "+-"; U+20AC is the run "+IKw-".
-    EXPECT_EQ(converted(L"echo a+b\r\n", kUtf7), "echo a+-b\r\n");
-    EXPECT_EQ(converted(L"\u20AC", kUtf7), "+IKw-");
+TEST(ScriptCodePage, OnlyThoseThatWriteAsciiAsAsciiCarryAScript) {
+    // EBCDIC writes "echo" as 85 83 88 96; UTF-7 writes '+' as "+-", which cmd.exe reads as is.
+    // Wine converts to no EBCDIC code page from 1140 on.
+    for (const unsigned codePage : {37u, 500u, 875u, 1026u, 65000u}) {
+        std::string bytes = "stale";
+        EXPECT_EQ(toCodePage(L"echo a+b\r\n", codePage, bytes), CodePageConversion::ChangesAscii)
+            << codePage;
+        EXPECT_TRUE(bytes.empty()) << codePage;
+    }
     // A code page that the platform cannot convert to is not the text's fault.
     std::string bytes;
     EXPECT_EQ(toCodePage(L"echo", 12345, bytes), CodePageConversion::Unsupported);
