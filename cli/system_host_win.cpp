@@ -4,7 +4,8 @@
 #include "providers/provider_buffer.h"
 #include "providers/provider_enumeration.h"
 #include "script/script_encoding_win.h"
-#include "script/script_file_win.h"
+#include "files/long_path_win.h"
+#include "files/safe_write_win.h"
 #include "settings/platform_environment_win.h"
 
 #include <windows.h>

@@ -4,7 +4,7 @@
 #include "script/capture_script.h"
 #include "script/script_checks.h"
 #include "script/script_encoding_win.h"
-#include "script/script_file_win.h"
+#include "ui/save_dialog_win.h"
 #include "settings/exchange_win.h"
 
 #include <optional>

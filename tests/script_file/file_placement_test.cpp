@@ -1,7 +1,8 @@
 // Putting a written script in place in the folders real users save into: files that a scanner
 // holds for a moment, symbolic and hard links, hidden files, and folders where a file may be
 // changed but not created.
-#include "script/script_file_win.h"
+#include "files/safe_write_win.h"
+#include "ui/save_dialog_win.h"
 #include "tests/dialog/fake_script_ui.h"
 #include "tests/support/test_files.h"
 

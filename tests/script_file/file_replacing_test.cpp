@@ -1,5 +1,6 @@
 // A script file is written completely or the earlier file at the chosen path stays as it was.
-#include "script/script_file_win.h"
+#include "files/long_path_win.h"
+#include "files/safe_write_win.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // Saving through the seam: the save dialog's request, and which outcome the user is told about.
-#include "script/script_file_win.h"
+#include "files/long_path_win.h"
+#include "ui/save_dialog_win.h"
 #include "script/script_ui.h"
 #include "tests/support/test_files.h"
 

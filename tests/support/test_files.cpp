@@ -1,6 +1,6 @@
 #include "tests/support/test_files.h"
 
-#include "script/script_file_win.h"
+#include "files/long_path_win.h"
 
 #include <algorithm>
 #include <atomic>

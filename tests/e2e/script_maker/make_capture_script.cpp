@@ -5,7 +5,7 @@
 // Exit codes: 0 written, 1 refused with a message (printed), 2 nothing selected, 3 bad input.
 #include "script/capture_script.h"
 #include "script/script_checks.h"
-#include "script/script_file_win.h"
+#include "ui/save_dialog_win.h"
 #include "settings/trace_settings.h"
 #include "tests/dialog/fake_script_ui.h"
 #include "tests/support/console_tool.h"
