@@ -54,7 +54,8 @@ template <typename Attempt>
 }
 
 // A name of this program's own beside `path`: process id and a serial, so that two saves at the
-// same time never meet.
+// same time seldom meet. A name can still be taken (by a copy kept from an earlier save, or by a
+// process of the same id before), so names are only ever made with createBeside.
 std::wstring nameBeside(const std::wstring& path, const wchar_t* extension) {
     static std::atomic<unsigned> nextSerial{0};
     wchar_t name[32] = {};
