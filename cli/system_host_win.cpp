@@ -1,11 +1,11 @@
 #include "cli/system_host.h"
 
 #include "cli/utf8.h"
-#include "providers/provider_buffer.h"
-#include "providers/provider_enumeration.h"
-#include "script/script_encoding_win.h"
+#include "encoding/script_encoding_win.h"
 #include "files/long_path_win.h"
 #include "files/safe_write_win.h"
+#include "providers/provider_buffer.h"
+#include "providers/provider_enumeration.h"
 #include "settings/platform_environment_win.h"
 
 #include <windows.h>

@@ -1,11 +1,11 @@
 #include "script/ok_command_win.h"
 
+#include "encoding/script_encoding_win.h"
 #include "res/resource.h"
 #include "script/capture_script.h"
 #include "script/script_checks.h"
-#include "script/script_encoding_win.h"
-#include "ui/save_dialog_win.h"
 #include "settings/exchange_win.h"
+#include "ui/save_dialog_win.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 #include "ui/save_dialog_win.h"
 
+#include "encoding/script_encoding_win.h"
 #include "files/safe_write_win.h"
-#include "script/script_encoding_win.h"
 #include "script/script_file_name.h"
 #include "script/script_messages.h"
 

@@ -1,5 +1,5 @@
 // The script text becomes bytes of the command prompt's code page exactly or not at all.
-#include "script/script_encoding_win.h"
+#include "encoding/script_encoding_win.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>

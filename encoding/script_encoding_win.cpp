@@ -1,4 +1,4 @@
-#include "script/script_encoding_win.h"
+#include "encoding/script_encoding_win.h"
 
 #include "encoding/ascii_kept.h"
 
