@@ -2,8 +2,8 @@
 // script and offer to save it. The dialog stays open whatever happens.
 #pragma once
 
-#include "script/script_ui.h"
 #include "settings/trace_settings.h"
+#include "ui/script_ui.h"
 
 #include <windows.h>
 

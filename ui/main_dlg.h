@@ -5,9 +5,9 @@
 #include "app/dialog_impl.h"
 #include "app/message_loop.h"
 #include "res/resource.h"
-#include "script/script_ui.h"
 #include "settings/trace_settings.h"
 #include "ui/main_dlg_tips.h"
+#include "ui/script_ui.h"
 
 namespace corvane {
 

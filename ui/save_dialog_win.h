@@ -4,7 +4,7 @@
 #pragma once
 
 #include "files/file_placement_win.h"
-#include "script/script_ui.h"
+#include "ui/script_ui.h"
 
 #include <windows.h>
 

@@ -12,8 +12,8 @@
 #include "bench/clock_win.h"
 #include "res/resource.h"
 #include "script/capture_script.h"
-#include "script/script_ui.h"
 #include "ui/main_dlg.h"
+#include "ui/script_ui.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // asked.
 #pragma once
 
-#include "script/script_ui.h"
+#include "ui/script_ui.h"
 
 #include <functional>
 #include <optional>

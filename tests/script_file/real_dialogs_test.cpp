@@ -1,8 +1,8 @@
 // Saving through Wine's real save dialog and message box. A second thread answers them the way a
 // user would, while the test thread runs SaveCaptureScript with the platform calls.
-#include "ui/save_dialog_win.h"
-#include "script/script_ui.h"
 #include "tests/support/test_files.h"
+#include "ui/save_dialog_win.h"
+#include "ui/script_ui.h"
 
 #include <gtest/gtest.h>
 

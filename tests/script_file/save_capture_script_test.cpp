@@ -1,8 +1,8 @@
 // Saving through the seam: the save dialog's request, and which outcome the user is told about.
 #include "files/long_path_win.h"
-#include "ui/save_dialog_win.h"
-#include "script/script_ui.h"
 #include "tests/support/test_files.h"
+#include "ui/save_dialog_win.h"
+#include "ui/script_ui.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "script/script_ui.h"
+#include "ui/script_ui.h"
 
 namespace corvane {
 namespace {
