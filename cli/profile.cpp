@@ -1,5 +1,6 @@
 #include "cli/profile.h"
 
+#include "cli/provider_line.h"
 #include "cli/utf8.h"
 #include "settings/catalogues.h"
 #include "settings/descriptions.h"
@@ -27,6 +28,14 @@ struct ProfileKey {
     std::int32_t TraceSettings::*check;
     std::wstring TraceSettings::*text;
 };
+
+// Not a field of the dialog, so not among its help texts.
+constexpr wchar_t kCaptureStateHelp[] =
+    L"Capture state: yes makes the script ask the providers, right after the provider session "
+    L"starts, to record the state they hold at that moment (the active window for "
+    L"Microsoft-Windows-Win32k, the graphics adapters and their work for "
+    L"Microsoft-Windows-DxgKrnl on Windows 8 and later), with the same keywords and levels. yes "
+    L"or no; default no.";
 
 constexpr std::uint32_t kLargestNumber = std::numeric_limits<std::uint32_t>::max();
 
@@ -68,6 +77,7 @@ const std::vector<ProfileKey>& profileKeys() {
         listKey(L"kernel-flag", KeyKind::KernelFlag),
         listKey(L"stackwalk", KeyKind::Stackwalk),
         listKey(L"provider", KeyKind::Provider),
+        checkKey(L"capture-state", &TraceSettings::captureState),
     };
     return keys;
 }
@@ -350,7 +360,8 @@ bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
         return false;
     }
     const std::wstring_view name = trimmed(line.substr(0, equals));
-    const std::wstring_view value = unquoted(trimmed(line.substr(equals + 1)));
+    const std::wstring_view given = trimmed(line.substr(equals + 1));
+    const std::wstring_view value = unquoted(given);
 
     const std::vector<ProfileKey>& keys = profileKeys();
     const auto key = std::find_if(keys.begin(), keys.end(),
@@ -425,17 +436,25 @@ bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
         break;
     }
     case KeyKind::Provider: {
-        if (value.empty()) {
+        ProviderLine provider;
+        if (!readProviderLine(given, provider, error)) {
+            error = where + L": " + error;
+            return false;
+        }
+        if (provider.name.empty()) {
             error = where + L": " + key->name + L" must not be empty";
             return false;
         }
-        const auto [entry, added] = providerOrigins_.emplace(std::wstring(value), where);
+        const auto [entry, added] = providerOrigins_.emplace(provider.name, where);
         if (!added) {
-            error = where + L": provider " + quoted(value) + L" is listed twice; first at " +
-                    entry->second;
+            error = where + L": provider " + quoted(provider.name) +
+                    L" is listed twice; first at " + entry->second;
             return false;
         }
-        providers_.emplace_back(value);
+        if (provider.options) {
+            settings_.providerOptions[provider.name] = *provider.options;
+        }
+        providers_.push_back(std::move(provider.name));
         break;
     }
     }
@@ -518,7 +537,9 @@ std::wstring profileTemplate(const TraceSettings& defaults) {
     for (const ProfileKey& key : profileKeys()) {
         text += L"\n";
         const FieldHelp* help = fieldHelp(key.name);
-        if (help != nullptr) {
+        if (key.check == &TraceSettings::captureState) {
+            appendComment(text, kCaptureStateHelp, L"");
+        } else if (help != nullptr) {
             appendComment(text, std::wstring(help->label) + L": " + std::wstring(help->text), L"");
         }
         if (key.kind == KeyKind::FileMode) {
@@ -531,6 +552,10 @@ std::wstring profileTemplate(const TraceSettings& defaults) {
             text += key.name + (L" = " + std::to_wstring(defaults.*(key.number)));
             break;
         case KeyKind::Check:
+            if (key.check == &TraceSettings::captureState) {
+                text += L"# capture-state = yes";
+                break;
+            }
             text += key.name + std::wstring(defaults.*(key.check) != 0 ? L" = yes" : L" = no");
             break;
         case KeyKind::Text:
@@ -551,7 +576,11 @@ std::wstring profileTemplate(const TraceSettings& defaults) {
             text += L"# stackwalk = CSwitch";
             break;
         case KeyKind::Provider:
-            text += L"# provider = Microsoft-Windows-Kernel-Process";
+            text += L"# provider = Microsoft-Windows-Kernel-Process\n";
+            appendComment(text, providerLineHelp(), L"");
+            text += L"# provider = \"Microsoft-Windows-DxgKrnl\" keywords=0xFFFF level=verbose\n"
+                    L"# provider = \"Microsoft-Windows-Win32k\" keywords=0xfdffffffefffffff "
+                    L"stack=off";
             break;
         }
         text += L"\n";

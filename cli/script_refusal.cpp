@@ -24,7 +24,7 @@ unrunnableScriptMessage(const TraceSettings& settings, const std::wstring& scrip
         return valueOrigin(settings, found->value, found->provider, reader, profileName) + L" " +
                unsafeValueProblem(*found);
     }
-    const std::optional<OverlongLine> overlong = findOverlongLine(script, bytesOf);
+    const std::optional<OverlongLine> overlong = findOverlongLine(script, settings, bytesOf);
     if (!overlong) {
         return std::nullopt;
     }

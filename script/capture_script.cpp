@@ -1,5 +1,7 @@
 #include "script/capture_script.h"
 
+#include "script/provider_entries.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -21,7 +23,15 @@ constexpr std::wstring_view kImageOptionsKey =
     L"\"HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\";
 
 // The pieces that fill the frame's slots; Text is a fixed line.
-enum class Piece { Text, TracingFlagsSet, KernelStart, UserStart, HeapStart, StopSection };
+enum class Piece {
+    Text,
+    TracingFlagsSet,
+    KernelStart,
+    UserStart,
+    CaptureState,
+    HeapStart,
+    StopSection
+};
 
 struct FrameLine {
     Piece piece;
@@ -46,6 +56,9 @@ constexpr FrameLine kScriptTemplate[] = {
     {Piece::KernelStart, {}},
     {Piece::Text, L""},
     {Piece::UserStart, {}},
+    // The one line that is left out, not left empty, when it is absent, so that a script without
+    // it is the same as before there was such a line.
+    {Piece::CaptureState, {}},
     {Piece::Text, L""},
     {Piece::HeapStart, {}},
     {Piece::Text, L""},
@@ -70,7 +83,16 @@ struct Assembly {
     bool user = false;
     bool heap = false;
     bool registryLines = false; // heap tracing by image name
+    bool captureState = false;
 };
+
+constexpr std::size_t captureStateIndex() noexcept {
+    std::size_t index = 0;
+    while (kScriptTemplate[index].piece != Piece::CaptureState) {
+        ++index;
+    }
+    return index;
+}
 
 // The white space that "%u" skips (iswspace in the C locale). Wider Unicode spaces are left out
 // so that the form does not depend on a C runtime's locale tables.
@@ -155,19 +177,18 @@ void appendUserStartLine(std::wstring& out, const TraceSettings& settings) {
     out += L"xperf.exe -start "sv;
     out += settings.sessionName;
     out += L" -on "sv;
-    // Entries look like "name" or "name":::'stack', joined by "+". What stands between two names
-    // is one fixed piece, so the loop costs two appends per provider however many there are.
-    const std::wstring_view between = settings.logStack != 0 ? L"\":::'stack'+\""sv : L"\"+\""sv;
-    const std::wstring_view closing = between.substr(0, between.size() - 2);
-    out.push_back(L'"');
-    for (std::size_t i = 0; i < settings.providers.size(); ++i) {
-        if (i != 0) {
-            out += between;
-        }
-        out += settings.providers[i];
-    }
-    out += closing;
+    appendProviderEntries(out, settings);
     appendLogFileOptions(out, settings, settings.userPath);
+}
+
+// Asks the providers, with the same entries, to log their state into the running session: the
+// active window, for one, is otherwise recorded only when the focus moves. It must follow the
+// session's start, for a provider answers only a session that has it enabled.
+void appendCaptureStateLine(std::wstring& out, const TraceSettings& settings) {
+    out += L"xperf.exe -capturestate "sv;
+    out += settings.sessionName;
+    out.push_back(L' ');
+    appendProviderEntries(out, settings);
 }
 
 void appendHeapStartLine(std::wstring& out, const Assembly& assembly) {
@@ -236,6 +257,9 @@ void appendLine(std::wstring& out, const FrameLine& line, const Assembly& assemb
             return;
         }
         break;
+    case Piece::CaptureState:
+        appendCaptureStateLine(out, settings);
+        return;
     case Piece::HeapStart:
         if (assembly.heap) {
             appendHeapStartLine(out, assembly);
@@ -264,12 +288,14 @@ std::size_t estimatedLength(const TraceSettings& settings) {
     constexpr std::size_t kFixedText = 1536;
     constexpr std::size_t kTypicalProviderEntry =
         56; // a 40-character name, quotes, ":::'stack'", "+"
+    const std::size_t providerLists = settings.captureState != 0 ? 2 : 1;
     return kFixedText + totalLength(settings.kernelFlags, 1) +
            totalLength(settings.stackwalkEvents, 1) +
-           settings.providers.size() * kTypicalProviderEntry + settings.kernelPath.size() +
-           settings.userPath.size() + settings.heapPath.size() + 3 * settings.fileMode.size() +
-           3 * settings.etlOutPath.size() + 2 * settings.sessionName.size() +
-           2 * settings.heapSessionName.size() + 3 * settings.heapProcess.size();
+           providerLists * settings.providers.size() * kTypicalProviderEntry +
+           settings.kernelPath.size() + settings.userPath.size() + settings.heapPath.size() +
+           3 * settings.fileMode.size() + 3 * settings.etlOutPath.size() +
+           2 * settings.sessionName.size() + 2 * settings.heapSessionName.size() +
+           3 * settings.heapProcess.size();
 }
 
 } // namespace
@@ -286,7 +312,14 @@ HeapTargetForm heapTargetForm(std::wstring_view heapProcess) {
     return startsWithNumber ? HeapTargetForm::Pid : HeapTargetForm::Name;
 }
 
-ScriptLine scriptLineAt(std::size_t index) noexcept {
+bool hasCaptureStateLine(const TraceSettings& settings) noexcept {
+    return settings.captureState != 0 && !settings.providers.empty();
+}
+
+ScriptLine scriptLineAt(std::size_t index, bool captureStateLine) noexcept {
+    if (!captureStateLine && index >= captureStateIndex()) {
+        ++index; // the template's position of the line
+    }
     constexpr std::size_t kStopSectionStart = std::size(kScriptTemplate) - 1;
     if (index >= kStopSectionStart) {
         const std::size_t inSection = index - kStopSectionStart;
@@ -302,6 +335,8 @@ ScriptLine scriptLineAt(std::size_t index) noexcept {
         return ScriptLine::UserStart;
     case Piece::HeapStart:
         return ScriptLine::HeapStart;
+    case Piece::CaptureState:
+        return ScriptLine::CaptureState;
     default:
         return ScriptLine::Fixed;
     }
@@ -318,10 +353,14 @@ std::optional<std::wstring> BuildCaptureScript(const TraceSettings& settings) {
     }
     assembly.registryLines =
         assembly.heap && heapTargetForm(settings.heapProcess) == HeapTargetForm::Name;
+    assembly.captureState = hasCaptureStateLine(settings);
 
     std::wstring script;
     script.reserve(estimatedLength(settings));
     for (const FrameLine& line : kScriptTemplate) {
+        if (line.piece == Piece::CaptureState && !assembly.captureState) {
+            continue;
+        }
         appendLine(script, line, assembly);
         script += kLineEnd;
     }

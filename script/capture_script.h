@@ -29,9 +29,14 @@ enum class ScriptLine {
     StopCommand,
     ViewerCommand,
     TracingFlagsClear,
+    CaptureState,
 };
 
-// The line at a zero-based position, the same in every script the assembly makes.
-[[nodiscard]] ScriptLine scriptLineAt(std::size_t index) noexcept;
+// Whether the script carries the line that asks the user session's providers for their state,
+// right after that session's start line. Without it every later line sits one higher.
+[[nodiscard]] bool hasCaptureStateLine(const TraceSettings& settings) noexcept;
+
+// The line at a zero-based position in every script with or without the capture-state line.
+[[nodiscard]] ScriptLine scriptLineAt(std::size_t index, bool captureStateLine) noexcept;
 
 } // namespace corvane

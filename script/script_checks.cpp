@@ -37,6 +37,8 @@ constexpr LineWords kLineWords[] = {
      L"Use a shorter ETL Out Path."},
     {ScriptLine::TracingFlagsClear, L"the registry line that turns heap tracing off",
      L"Use a shorter ProcessName or PID."},
+    {ScriptLine::CaptureState, L"the command that captures the providers' state",
+     L"Select fewer providers, or use a shorter Session name."},
 };
 
 const LineWords& wordsFor(ScriptLine line) noexcept {
@@ -93,11 +95,14 @@ std::optional<std::pair<std::size_t, LineMeasure>> excess(std::wstring_view line
     return std::nullopt;
 }
 
+// The capture-state line carries the same entries with less around them, so the user session's
+// line is always the first of the two to grow too long.
 bool userLineFits(const TraceSettings& settings, const LineByteCount& bytesOf) {
     const std::optional<std::wstring> script = BuildCaptureScript(settings);
+    const bool captureStateLine = hasCaptureStateLine(settings);
     bool fits = true;
     forEachLine(script.value_or(std::wstring()), [&](std::size_t index, std::wstring_view line) {
-        if (scriptLineAt(index) != ScriptLine::UserStart) {
+        if (scriptLineAt(index, captureStateLine) != ScriptLine::UserStart) {
             return true;
         }
         fits = !excess(line, bytesOf);
@@ -149,14 +154,17 @@ std::size_t utf16Length(std::wstring_view text) noexcept {
 }
 
 std::optional<OverlongLine> findOverlongLine(std::wstring_view script,
+                                             const TraceSettings& settings,
                                              const LineByteCount& bytesOf) {
+    const bool captureStateLine = hasCaptureStateLine(settings);
     std::optional<OverlongLine> found;
     forEachLine(script, [&](std::size_t index, std::wstring_view line) {
         const auto over = excess(line, bytesOf);
         if (!over) {
             return true;
         }
-        found = OverlongLine{scriptLineAt(index), index + 1, over->first, over->second};
+        found = OverlongLine{scriptLineAt(index, captureStateLine), index + 1, over->first,
+                             over->second};
         return false;
     });
     return found;
@@ -231,7 +239,7 @@ std::optional<std::wstring> scriptRefusal(const TraceSettings& settings, std::ws
         return refuseValue(found->value, found->provider, unsafeValueProblem(*found),
                            percent ? L"." : L". Remove it.");
     }
-    const std::optional<OverlongLine> overlong = findOverlongLine(script, bytesOf);
+    const std::optional<OverlongLine> overlong = findOverlongLine(script, settings, bytesOf);
     if (!overlong) {
         return std::nullopt;
     }

@@ -109,10 +109,12 @@ struct OverlongLine {
     LineMeasure measure;
 };
 
-// The first line longer than the command prompt reads: more than 8,191 UTF-16 units, or, when
-// `bytesOf` is given, more than 8,191 bytes in the script's code page (the prompt counts bytes,
-// so a multi-byte code page reaches the limit with fewer characters).
+// The first line longer than the command prompt reads, in the script made from the settings:
+// more than 8,191 UTF-16 units, or, when `bytesOf` is given, more than 8,191 bytes in the
+// script's code page (the prompt counts bytes, so a multi-byte code page reaches the limit with
+// fewer characters).
 [[nodiscard]] std::optional<OverlongLine> findOverlongLine(std::wstring_view script,
+                                                           const TraceSettings& settings,
                                                            const LineByteCount& bytesOf = {});
 
 // How many of the selected providers, taken in list order, fit on the user session's line,

@@ -3,11 +3,20 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace corvane {
+
+// What a profile may choose for one provider beyond its name; the dialog chooses none of it, and
+// what is not chosen is left to xperf.
+struct ProviderOptions {
+    std::optional<std::uint64_t> keywords; // the keyword mask
+    std::optional<std::uint8_t> level;     // 0-255; 1 critical to 5 verbose
+    std::optional<bool> stack;             // overrides logStack for this provider
+};
 
 struct TraceSettings {
     // Held by the dialog between commands and exchanged with its controls.
@@ -30,6 +39,12 @@ struct TraceSettings {
     std::vector<std::wstring> kernelFlags;
     std::vector<std::wstring> stackwalkEvents;
     std::vector<std::wstring> providers;
+
+    // Set from a profile only. Options by provider name; a provider without an entry gets the
+    // entry the dialog writes.
+    std::map<std::wstring, ProviderOptions> providerOptions;
+    // When set, the script asks the providers for their state once the user session has started.
+    std::int32_t captureState = 0; // check state, as logStack
 };
 
 // A local wall-clock time, as the platform reports it.

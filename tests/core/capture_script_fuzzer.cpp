@@ -344,7 +344,7 @@ void requireReadAsMeant(TraceSettings s) {
     }
     if (corvane::scriptRefusal(s, *script)) {
         require(corvane::findControlCharacter(s) || corvane::findUnsafeValue(s) ||
-                    corvane::findOverlongLine(*script),
+                    corvane::findOverlongLine(*script, s),
                 "a refusal has its reason");
     } else {
         require(corvane::testing::readScript(s, *script).reading <=

@@ -46,20 +46,25 @@ TEST(ScriptLineLimit, EachLongLineIsNamedByWhatItCarries) {
         std::wstring TraceSettings::*field;
         std::size_t number;
         ScriptLine line;
+        bool captureState;
     };
     const Case cases[] = {
-        {&TraceSettings::kernelPath, 13, ScriptLine::KernelStart},
-        {&TraceSettings::heapPath, 17, ScriptLine::HeapStart},
-        {&TraceSettings::etlOutPath, 25, ScriptLine::StopCommand},
-        {&TraceSettings::heapProcess, 11, ScriptLine::TracingFlagsSet},
+        {&TraceSettings::kernelPath, 13, ScriptLine::KernelStart, false},
+        {&TraceSettings::heapPath, 17, ScriptLine::HeapStart, false},
+        {&TraceSettings::etlOutPath, 25, ScriptLine::StopCommand, false},
+        {&TraceSettings::heapProcess, 11, ScriptLine::TracingFlagsSet, false},
+        // The capture-state line after the user session's start moves the later ones down.
+        {&TraceSettings::heapPath, 18, ScriptLine::HeapStart, true},
+        {&TraceSettings::etlOutPath, 26, ScriptLine::StopCommand, true},
     };
     for (const Case& entry : cases) {
         TraceSettings settings = script_examples::scriptExample("worked example").settings;
+        settings.captureState = entry.captureState ? 1 : 0;
         padLineTo(settings, settings.*entry.field, entry.number, kCommandPromptLineLimit);
         EXPECT_EQ(refusalOf(settings), std::nullopt) << entry.number;
         settings.*entry.field += L'x';
         const std::optional<OverlongLine> found =
-            findOverlongLine(BuildCaptureScript(settings).value_or(L""));
+            findOverlongLine(BuildCaptureScript(settings).value_or(L""), settings);
         ASSERT_TRUE(found.has_value()) << entry.number;
         EXPECT_EQ(found->line, entry.line);
         EXPECT_EQ(found->number, entry.number);
@@ -154,7 +159,8 @@ TEST(ScriptLineLimit, CountsUtf16UnitsAndTheBytesOfTheCodePage) {
     TraceSettings settings = script_examples::scriptExample("worked example").settings;
     // The length and measure of the line found too long, or 0 when none is.
     const auto overlong = [&](const LineByteCount& bytesOf) {
-        const auto found = findOverlongLine(BuildCaptureScript(settings).value_or(L""), bytesOf);
+        const auto found =
+            findOverlongLine(BuildCaptureScript(settings).value_or(L""), settings, bytesOf);
         return found ? std::make_pair(found->length, found->measure)
                      : std::make_pair(std::size_t{0}, LineMeasure::Characters);
     };

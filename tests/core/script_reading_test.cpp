@@ -70,7 +70,7 @@ const char* refusalReason(const TraceSettings& s, std::wstring_view script) {
     if (const std::optional<UnsafeValueFinding> finding = findUnsafeValue(s)) {
         return kRules[static_cast<int>(finding->rule)];
     }
-    return findOverlongLine(script) ? "line too long" : nullptr;
+    return findOverlongLine(script, s) ? "line too long" : nullptr;
 }
 
 TEST(ScriptReading, ModelReadsALineAsCmdAndTheCRuntimeDo) {

@@ -1,0 +1,198 @@
+#include "cli/provider_line.h"
+
+#include "cli/profile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+namespace corvane {
+namespace {
+
+// ETW's level names, 1 to 5 (TRACE_LEVEL_CRITICAL to TRACE_LEVEL_VERBOSE).
+constexpr const wchar_t* kLevelNames[] = {L"critical", L"error", L"warning", L"information",
+                                          L"verbose"};
+
+struct Switch {
+    const wchar_t* word;
+    bool on;
+};
+constexpr Switch kStackWords[] = {{L"on", true}, {L"off", false}, {L"yes", true}, {L"no", false}};
+
+bool isBlank(wchar_t c) noexcept {
+    return c == L' ' || c == L'\t';
+}
+
+bool equalsFolded(std::wstring_view text, std::wstring_view word) {
+    if (text.size() != word.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i] >= L'A' && text[i] <= L'Z'
+                              ? static_cast<wchar_t>(text[i] - L'A' + L'a')
+                              : text[i];
+        if (c != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int digitValue(wchar_t c, unsigned base) noexcept {
+    int value = 16;
+    if (c >= L'0' && c <= L'9') {
+        value = c - L'0';
+    } else if (c >= L'a' && c <= L'f') {
+        value = c - L'a' + 10;
+    } else if (c >= L'A' && c <= L'F') {
+        value = c - L'A' + 10;
+    }
+    return value < static_cast<int>(base) ? value : -1;
+}
+
+// Hex after "0x", or decimal; at most 64 bits, no sign.
+bool parseMask(std::wstring_view text, std::uint64_t& mask) {
+    unsigned base = 10;
+    if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty()) {
+        return false;
+    }
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t value = 0;
+    for (const wchar_t c : text) {
+        const int digit = digitValue(c, base);
+        if (digit < 0 || value > (kLargest - static_cast<std::uint64_t>(digit)) / base) {
+            return false;
+        }
+        value = value * base + static_cast<std::uint64_t>(digit);
+    }
+    mask = value;
+    return true;
+}
+
+bool parseLevel(std::wstring_view text, std::uint8_t& level) {
+    for (std::size_t i = 0; i < std::size(kLevelNames); ++i) {
+        if (equalsFolded(text, kLevelNames[i])) {
+            level = static_cast<std::uint8_t>(i + 1);
+            return true;
+        }
+    }
+    unsigned value = 0;
+    for (const wchar_t c : text) {
+        const int digit = digitValue(c, 10);
+        if (digit < 0 || value > 25) {
+            return false;
+        }
+        value = value * 10U + static_cast<unsigned>(digit);
+    }
+    if (text.empty() || value > 255) {
+        return false;
+    }
+    level = static_cast<std::uint8_t>(value);
+    return true;
+}
+
+bool parseStack(std::wstring_view text, bool& stack) {
+    for (const Switch& entry : kStackWords) {
+        if (equalsFolded(text, entry.word)) {
+            stack = entry.on;
+            return true;
+        }
+    }
+    return false;
+}
+
+// One "name=value" after the quoted name; each name once.
+bool readOption(std::wstring_view option, ProviderOptions& options, std::wstring& error) {
+    const std::size_t equals = option.find(L'=');
+    const std::wstring_view name = option.substr(0, equals);
+    const std::wstring_view value =
+        equals == std::wstring_view::npos ? std::wstring_view() : option.substr(equals + 1);
+    const bool given = equals != std::wstring_view::npos;
+    if (given && name == L"keywords") {
+        std::uint64_t mask = 0;
+        if (options.keywords || !parseMask(value, mask)) {
+            error = options.keywords ? L"keywords is given twice"
+                                     : L"keywords must be a 64-bit mask in hex (0x...) or "
+                                       L"decimal, not " +
+                                           quoted(value);
+            return false;
+        }
+        options.keywords = mask;
+        return true;
+    }
+    if (given && name == L"level") {
+        std::uint8_t level = 0;
+        if (options.level || !parseLevel(value, level)) {
+            error = options.level ? L"level is given twice"
+                                  : L"level must be a whole number from 0 to 255 or critical, "
+                                    L"error, warning, information or verbose, not " +
+                                        quoted(value);
+            return false;
+        }
+        options.level = level;
+        return true;
+    }
+    if (given && name == L"stack") {
+        bool stack = false;
+        if (options.stack || !parseStack(value, stack)) {
+            error = options.stack ? L"stack is given twice"
+                                  : L"stack must be on or off, not " + quoted(value);
+            return false;
+        }
+        options.stack = stack;
+        return true;
+    }
+    error = L"after a provider's quoted name come keywords=MASK, level=LEVEL and stack=on|off, "
+            L"not " +
+            quoted(option);
+    return false;
+}
+
+} // namespace
+
+bool readProviderLine(std::wstring_view value, ProviderLine& line, std::wstring& error) {
+    const std::size_t closing =
+        value.empty() || value.front() != L'"' ? std::wstring_view::npos : value.find(L'"', 1);
+    // A name as it stands, or all of the value in quotes: the forms every profile had before.
+    if (closing == std::wstring_view::npos || closing + 1 == value.size()) {
+        line.name = closing == std::wstring_view::npos ? value : value.substr(1, closing - 1);
+        line.options.reset();
+        return true;
+    }
+    line.name = value.substr(1, closing - 1);
+    std::wstring_view rest = value.substr(closing + 1);
+    if (!isBlank(rest.front())) {
+        error = L"a blank must follow the provider's closing quote, not " + quoted(rest);
+        return false;
+    }
+    ProviderOptions options;
+    while (!rest.empty()) {
+        while (!rest.empty() && isBlank(rest.front())) {
+            rest.remove_prefix(1);
+        }
+        std::size_t end = 0;
+        while (end < rest.size() && !isBlank(rest[end])) {
+            ++end;
+        }
+        if (end != 0 && !readOption(rest.substr(0, end), options, error)) {
+            return false;
+        }
+        rest.remove_prefix(end);
+    }
+    line.options = options;
+    return true;
+}
+
+const wchar_t* providerLineHelp() noexcept {
+    return L"A provider's name in double quotes may be followed by what to enable of it: "
+           L"keywords= (its 64-bit keyword mask, in hex 0x... or decimal), level= (0 to 255, or "
+           L"critical, error, warning, information or verbose for 1 to 5) and stack=on or off "
+           L"(whether its events record a call stack, whatever log-stack says). Left out, each "
+           L"is xperf's default, and log-stack's for stack.";
+}
+
+} // namespace corvane
