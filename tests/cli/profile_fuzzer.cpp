@@ -3,6 +3,7 @@
 // the dialog accepts, lists in the dialog's order, and survive a trip through the template.
 #include "cli/profile.h"
 #include "cli/utf8.h"
+#include "script/capture_script.h"
 #include "settings/catalogues.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -39,6 +41,49 @@ TraceSettings defaults() {
                                      [] { return corvane::LocalTime{2024, 1, 5, 9, 30, 0}; }});
 }
 
+std::vector<std::wstring> linesOf(const std::wstring& script) {
+    std::vector<std::wstring> lines;
+    for (std::size_t start = 0; start < script.size();) {
+        const std::size_t end = std::min(script.find(L"\r\n", start), script.size());
+        lines.push_back(script.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+// What only a profile can choose changes the user session's provider entries and adds the
+// capture-state line, which hands xperf the same entries; every other line stays the dialog's.
+void requireOnlyTheProviderEntriesDiffer(const TraceSettings& settings) {
+    constexpr std::size_t kUserLine = 14;
+    TraceSettings plain = settings;
+    plain.providerOptions.clear();
+    plain.captureState = 0;
+    const std::vector<std::wstring> lines =
+        linesOf(corvane::BuildCaptureScript(settings).value_or(L""));
+    const std::vector<std::wstring> before =
+        linesOf(corvane::BuildCaptureScript(plain).value_or(L""));
+    const bool captureLine = settings.captureState != 0 && !settings.providers.empty();
+    require(lines.size() == before.size() + (captureLine ? 1 : 0));
+    for (std::size_t i = 0, j = 0; i < lines.size(); ++i, ++j) {
+        if (captureLine && i == kUserLine + 1) {
+            --j;
+        } else if (i != kUserLine || settings.providerOptions.empty()) {
+            require(lines[i] == before[j]);
+        }
+    }
+    if (captureLine) {
+        const std::wstring start = L"xperf.exe -start " + settings.sessionName + L" -on ";
+        const std::wstring capture = L"xperf.exe -capturestate " + settings.sessionName + L" ";
+        require(lines[kUserLine + 1].rfind(capture, 0) == 0);
+        const std::wstring entries = lines[kUserLine + 1].substr(capture.size());
+        require(lines[kUserLine].rfind(start + entries + L" -f \"", 0) == 0);
+        const std::wstring options = lines[kUserLine].substr(start.size() + entries.size());
+        require(before[kUserLine].size() > options.size() &&
+                before[kUserLine].compare(before[kUserLine].size() - options.size(), options.size(),
+                                          options) == 0);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -50,6 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const TraceSettings settings = reader.settings(corvane::wordSortLess);
+    // The new forms need a quoted name or the capture-state key: without them, nothing new.
+    if (text.find('"') == std::string_view::npos &&
+        text.find("capture-state") == std::string_view::npos) {
+        require(settings.providerOptions.empty() && settings.captureState == 0);
+    }
+    requireOnlyTheProviderEntriesDiffer(settings);
     require(settings.bufferSizeKb >= 4 && settings.bufferSizeKb <= 1024);
     require(settings.logStack == 0 || settings.logStack == 1);
     require(settings.heapEnabled == 0 || settings.heapEnabled == 1);

@@ -1,5 +1,6 @@
 #include "cli/profile.h"
 #include "cli/utf8.h"
+#include "script/capture_script.h"
 #include "settings/catalogues.h"
 
 #include <gtest/gtest.h>
@@ -194,6 +195,61 @@ TEST(ProfileAssignments, WinOverTheProfileAndAddToLists) {
                      L"buffer-size-kb=16");
     EXPECT_FALSE(reader.readAssignment(L"provider=P", error));
     EXPECT_EQ(error, L"--set provider=P: provider 'P' is listed twice; first at line 2");
+}
+
+// The text between "-on " and " -f" of the user session's line, or the reader's message.
+std::wstring providerEntry(const std::string& logStack, const std::string& providerValue) {
+    ProfileReader reader(defaultsWithDesktop());
+    std::wstring error;
+    if (!reader.readProfile("log-stack = " + logStack + "\nprovider = " + providerValue, error)) {
+        return error;
+    }
+    const std::wstring script = BuildCaptureScript(reader.settings(wordSortLess)).value_or(L"");
+    const std::size_t start = script.find(L" -on ") + 5;
+    return script.substr(start, script.find(L" -f \"\\user.etl", start) - start);
+}
+
+TEST(ProviderLines, GiveXperfsEntryCutAfterTheLastFieldSetOrAreRefusedWithTheirLine) {
+    const struct {
+        const char* logStack;
+        const char* value;
+        const wchar_t* entry;
+    } cases[] = {
+        {"yes", "Microsoft-Windows-Win32k", L"\"Microsoft-Windows-Win32k\":::'stack'"},
+        {"no", "\"IIS: WWW Server\"", L"\"IIS: WWW Server\""},
+        {"no", "{E7EF96BE-969F-414F-97D7-3DDB7B558CCC}",
+         L"\"{E7EF96BE-969F-414F-97D7-3DDB7B558CCC}\""},
+        {"no", "\"Microsoft-Windows-DxgKrnl\" keywords=0xFFFF level=5",
+         L"\"Microsoft-Windows-DxgKrnl\":0xffff:5"},
+        {"yes", "\"Microsoft-Windows-Win32k\" keywords=0xfdffffffefffffff",
+         L"\"Microsoft-Windows-Win32k\":0xfdffffffefffffff::'stack'"},
+        {"no", "\"IIS: WWW Server\"  stack=on\tlevel=Verbose", L"\"IIS: WWW Server\"::5:'stack'"},
+        {"yes", "\"A\" stack=off", L"\"A\""},
+        {"no", "\"A\" stack=yes", L"\"A\":::'stack'"},
+        {"no", "\"A\" level=critical", L"\"A\"::1"},
+        {"no", "\"A\" keywords=18446744073709551615 level=0", L"\"A\":0xffffffffffffffff:0"},
+        {"no", "\"A\" keywords=0 level=255", L"\"A\":0x0:255"},
+        {"no", "\"A\" keywords=0x10000000000000000", L"line 2: keywords must be a 64-bit mask"},
+        {"no", "\"A\" keywords=18446744073709551616", L"line 2: keywords must be a 64-bit mask"},
+        {"no", "\"A\" keywords=-1", L"line 2: keywords must be a 64-bit mask"},
+        {"no", "\"A\" keywords=0x", L"line 2: keywords must be a 64-bit mask"},
+        {"no", "\"A\" level=256", L"line 2: level must be a whole number from 0 to 255"},
+        {"no", "\"A\" level=0x5", L"line 2: level must be a whole number from 0 to 255"},
+        {"no", "\"A\" level=loud", L"line 2: level must be a whole number from 0 to 255"},
+        {"no", "\"A\" stack=maybe", L"line 2: stack must be on or off, not 'maybe'"},
+        {"no", "\"A\"level=5", L"line 2: a blank must follow the provider's closing quote"},
+        {"no", "\"A\" level = 5", L"line 2: after a provider's quoted name come keywords="},
+        {"no", "\"A\" level=1 level=2", L"line 2: level is given twice"},
+        {"no", "\"\" level=1", L"line 2: provider must not be empty"},
+    };
+    for (const auto& entry : cases) {
+        const std::wstring found = providerEntry(entry.logStack, entry.value);
+        const std::wstring_view expected = entry.entry;
+        // A message is matched by its start, an entry whole.
+        const bool refused = expected.rfind(L"line ", 0) == 0;
+        EXPECT_EQ(refused ? found.substr(0, expected.size()) : found, expected)
+            << entry.value << " gave " << toUtf8(found);
+    }
 }
 
 TEST(ProfileLimits, AnOverlongLineIsRefusedAndABadValueIsQuotedShort) {

@@ -7,6 +7,7 @@ code (BuildCaptureScript and SaveCaptureScript), or from corvane.exe itself.
 """
 
 import json
+import re
 import subprocess
 import time
 from pathlib import Path
@@ -422,11 +423,11 @@ def test_caret_and_ampersand_reach_the_tools_unchanged_inside_quotes(scripts):
 # --- The recipes in profiles/: corvane-script takes each one, and cmd runs its script whole -----
 
 def names_after(option, arguments):
-    """The names joined by "+" after an option, without Log Stack's suffix."""
+    """The names joined by "+" after an option, without a provider's :KEYWORDS:LEVEL:'stack'."""
     if option not in arguments:
         return set()
     names = arguments[arguments.index(option) + 1].split("+")
-    return {name.replace(":::'stack'", "") for name in names}
+    return {re.sub(r":(0x[0-9a-f]+)?(:[0-9]*)?(:'stack')?$", "", name) for name in names}
 
 
 @pytest.mark.parametrize("recipe", sorted((harness.REPO / "profiles").glob("*.profile")),
@@ -436,7 +437,9 @@ def test_each_recipe_makes_a_script_that_hands_all_its_choices_to_xperf(scripts,
     for line in recipe.read_text(encoding="utf-8").splitlines():
         if line.strip() and not line.startswith("#"):
             key, _, value = line.partition("=")
-            values.setdefault(key.strip(), set()).add(value.strip())
+            # A provider's name may be quoted and followed by its options.
+            value = re.sub(r'^"([^"]*)"( .*)?$', r"\1", value.strip())
+            values.setdefault(key.strip(), set()).add(value)
     values = {"heap": {"no"}, "process-name-or-pid": {"0"}, **values}
     script = scripts.folder / (recipe.stem + ".cmd")
     with open(scripts.folder / "tool-output.txt", "wb") as output:
@@ -452,6 +455,18 @@ def test_each_recipe_makes_a_script_that_hands_all_its_choices_to_xperf(scripts,
     (etl,), (process,) = values["etl-out-path"], values["process-name-or-pid"]
     ends = [viewer(etl)] + ([] if process.isdigit() else [reg_delete(process)])
     assert calls[-len(ends):] == ends and calls[-len(ends) - 1][1][-2:] == ["-d", etl]
+    # The user session's entries as they are, and once it runs, the same for their state.
+    starts = [i for i, (_, arguments) in enumerate(calls) if arguments[0] == "-start"]
+    states = [(program, arguments) for program, arguments in calls if "-capturestate" in arguments]
+    if values.get("capture-state") == {"yes"}:
+        user = calls[starts[0]][1]
+        assert calls[starts[0] + 1] == ("xperf.exe", ["-capturestate", user[1], user[3]])
+        assert states == [calls[starts[0] + 1]]
+    else:
+        assert states == []
+    if recipe.stem == "ui-delays":
+        assert calls[starts[0]][1][3] == ("Microsoft-Windows-DxgKrnl:0xffff:5+"
+                                          "Microsoft-Windows-Win32k:0xfdffffffefffffff")
     seen = {"kernel-flag": set(), "stackwalk": set(), "provider": set(), "heap": {"no"}}
     for _, arguments in calls:
         if arguments[0] == "-on":

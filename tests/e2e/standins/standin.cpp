@@ -48,14 +48,20 @@ std::wstring modulePath() {
     return std::wstring(path, length);
 }
 
-// One entry of -on: a name, bare or followed by xperf's :KEYWORDS:LEVEL:'stack' with the keywords
-// and level left empty.
+// One entry of -on: a name, bare or followed by xperf's :KEYWORDS[:LEVEL[:'stack']], the keywords
+// 0x and hex digits, the level 0 to 255, each left empty only before a later field. A colon in
+// the name ("IIS: WWW Server") is followed by neither a digit nor a colon, so it starts no field.
 std::wstring onEntry() {
-    return LR"([^+\x01']+(:::'stack')?)";
+    const std::wstring keywords = L"0x[0-9a-fA-F]{1,16}";
+    const std::wstring level = L"(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])";
+    return LR"([^+\x01':]+(:[^+\x01':0-9][^+\x01':]*)*)" +
+           (L"(:(" + keywords + L")?:" + level + L"?:'stack'|:(" + keywords + L")?:" + level +
+            L"|:" + keywords + L")?");
 }
 
 // The calls of xperf that a capture script makes, over the arguments each led by U+0001 (which no
-// value holds): the viewer, the kernel logger, a user or heap session, and the stop with merge.
+// value holds): the viewer, the kernel logger, a user or heap session, the capture of the user
+// session's state, and the stop with merge.
 bool isXperfCall(const std::wstring& arguments) {
     const std::wstring value = LR"(\x01[^-\x01][^\x01]*)";
     const std::wstring number = LR"(\x01[0-9]+)";
@@ -67,7 +73,8 @@ bool isXperfCall(const std::wstring& arguments) {
     const std::wregex calls(value + L"|\\x01-on" + list + L"(\\x01-stackwalk" + list + L")?" + log +
                             L"|\\x01-start" + value + L"(\\x01-on" + list +
                             L"|\\x01-heap\\x01-pids(" + number + L")+\\x01-stackwalk" + list +
-                            L")" + log + L"|(\\x01-stop(" + value + L")?)+\\x01-d" + value);
+                            L")" + log + L"|\\x01-capturestate" + value + list + L"|(\\x01-stop(" +
+                            value + L")?)+\\x01-d" + value);
     return std::regex_match(arguments, calls);
 }
 
