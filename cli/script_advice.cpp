@@ -52,6 +52,9 @@ std::wstring warningText(const RecordingFinding& finding, const TraceSettings& s
         return L"max-buffers (" + std::to_wstring(settings.maxBuffers) +
                L") is less than min-buffers (" + std::to_wstring(settings.minBuffers) +
                L"): ETW wants max-buffers at least min-buffers";
+    case RecordingWarning::CaptureStateWithoutProviders:
+        return L"capture-state is set without any provider: the script starts no provider "
+               L"session, so there is no state to capture";
     case RecordingWarning::AppendWithoutSystemClock:
         break;
     }

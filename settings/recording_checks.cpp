@@ -54,6 +54,9 @@ std::vector<RecordingFinding> findRecordingWarnings(const TraceSettings& setting
     if (settings.fileMode == L"Append") {
         add(RecordingWarning::AppendWithoutSystemClock);
     }
+    if (settings.captureState != 0 && settings.providers.empty()) {
+        add(RecordingWarning::CaptureStateWithoutProviders);
+    }
     return findings;
 }
 

@@ -15,7 +15,8 @@ enum class RecordingWarning {
     NewFilePathWithoutNumber, // subject: the profile key of the path that lacks %d
     NoMaxFileSize,            // subject: the file mode, Circular or NewFile
     FewerMaxThanMinBuffers,
-    AppendWithoutSystemClock, // the script never sets a clock type
+    AppendWithoutSystemClock,     // the script never sets a clock type
+    CaptureStateWithoutProviders, // no user session, so no state to ask for
 };
 
 struct RecordingFinding {

@@ -79,6 +79,9 @@ TEST(RecordingWarnings, NameEachChoiceThatRecordsNothing) {
              s.fileMode = L"Append";
          },
          {{W::FewerMaxThanMinBuffers, L""}, {W::AppendWithoutSystemClock, L""}}},
+        {"capture state without providers",
+         [](TraceSettings& s) { s.captureState = 1; },
+         {{W::CaptureStateWithoutProviders, L""}}},
     };
     for (const auto& entry : cases) {
         TraceSettings settings = usualSettings();
