@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs the Reset benchmark under Wine, with the fixture Tdh.dll as the system's and the
-# dialog on a screen: $DISPLAY when it answers, else a private virtual one.
+# Builds and runs the Reset benchmark (Reset with the tips made, against the bare dialog's refill)
+# under Wine, with the fixture Tdh.dll as the system's and the dialog on a screen: $DISPLAY when
+# it answers, else a private virtual one.
 #   bash bench/reset_bench.sh [--runs N] [PROVIDERS...]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -4,9 +4,7 @@
 // filters, no settings; closing ends it. Built a second time with CORVANE_BARE_WITH_COM, it also
 // prepares the thread as corvane.exe does (COM apartment, common-control classes), which shows how
 // much of the difference that preparation is.
-#include "providers/provider_enumeration.h"
-#include "res/resource.h"
-#include "settings/catalogues.h"
+#include "bench/startup/bare_lists.h"
 
 #include <windows.h>
 #ifdef CORVANE_BARE_WITH_COM
@@ -14,34 +12,12 @@
 #include <objbase.h>
 #endif
 
-#include <cstddef>
-#include <utility>
-
 namespace {
-
-template <typename Catalogue>
-void addAll(HWND dialog, int controlId, UINT addMessage, const Catalogue& names) {
-    const HWND control = GetDlgItem(dialog, controlId);
-    for (const wchar_t* name : names) {
-        SendMessageW(control, addMessage, 0, reinterpret_cast<LPARAM>(name));
-    }
-}
-
-void fillLists(HWND dialog) {
-    addAll(dialog, IDC_KERNEL_FLAGS, LB_ADDSTRING, corvane::KernelFlagCatalogue);
-    addAll(dialog, IDC_STACKWALK, LB_ADDSTRING, corvane::StackwalkCatalogue);
-    addAll(dialog, IDC_FILE_MODE, CB_ADDSTRING, corvane::FileModeCatalogue);
-    SendDlgItemMessageW(dialog, IDC_FILE_MODE, CB_SETCURSEL, 0, 0);
-    corvane::ProviderBuffer buffer;
-    if (corvane::enumerateProviders(buffer) == 0) {
-        corvane::fillProviderList(GetDlgItem(dialog, IDC_PROVIDERS), std::move(buffer));
-    }
-}
 
 INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        fillLists(dialog);
+        corvane::bench::fillBareLists(dialog);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) {
