@@ -9,6 +9,7 @@
 #include "app/app_module.h"
 #include "app/message_loop.h"
 #include "bench/clock_win.h"
+#include "bench/pointer_win.h"
 #include "bench/startup/bare_lists.h"
 #include "res/resource.h"
 #include "tests/providers/tdh_fixture_control.h"
@@ -21,7 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,51 +29,9 @@
 #include <vector>
 
 using corvane::bench::millisecondsNow;
+using corvane::bench::pumpMessages;
 
 namespace {
-
-// Long enough for the platform to deliver the pointer's arrival and for the tips to be made.
-constexpr double kSettleAfterPointerMs = 400;
-
-void pumpMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-void pumpFor(double milliseconds) {
-    const double end = millisecondsNow() + milliseconds;
-    while (millisecondsNow() < end) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        pumpMessages();
-    }
-}
-
-BOOL CALLBACK countTooltip(HWND window, LPARAM count) {
-    wchar_t className[32] = {};
-    if (GetClassNameW(window, className, 32) > 0 &&
-        std::wcscmp(className, L"tooltips_class32") == 0) {
-        ++*reinterpret_cast<int*>(count);
-    }
-    return TRUE;
-}
-
-// Whether the thread has made a tooltip control: the dialog makes its tips at the first hover.
-bool tipsMade() {
-    int count = 0;
-    EnumThreadWindows(GetCurrentThreadId(), countTooltip, reinterpret_cast<LPARAM>(&count));
-    return count > 0;
-}
-
-// Rests the pointer on the dialog's Reset button, where a user's pointer is when Reset runs.
-void pointAtReset(HWND dialog) {
-    RECT button{};
-    GetWindowRect(GetDlgItem(dialog, IDC_RESET), &button);
-    SetCursorPos((button.left + button.right) / 2, (button.top + button.bottom) / 2);
-    pumpFor(kSettleAfterPointerMs);
-}
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -97,9 +55,10 @@ struct Timings {
 Timings timeRefills(HWND dialog, int runs, const std::function<void()>& refill) {
     ShowWindow(dialog, SW_SHOW);
     UpdateWindow(dialog);
-    pointAtReset(dialog);
+    // Where a user's pointer is when Reset runs.
+    corvane::bench::restPointerOn(GetDlgItem(dialog, IDC_RESET));
     Timings timings;
-    timings.tipsMade = tipsMade();
+    timings.tipsMade = corvane::bench::threadHasTooltip();
     for (int run = -1; run < runs; ++run) {
         const double start = millisecondsNow();
         refill();

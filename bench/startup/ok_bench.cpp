@@ -5,11 +5,13 @@
 // (before the save dialog), converting and writing it (after). With every provider selected the
 // user session's line is too long for the command prompt, so that OK ends at its refusal message
 // instead, and nothing comes after it. The list reading and the assembly are also
-// timed alone, to show where the time before the dialog goes.
+// timed alone, to show where the time before the dialog goes. The dialog is shown with the pointer
+// resting on OK, as a user's does, so its help tips are made.
 //   corvane_ok_bench TRIALS
 #include "app/app_module.h"
 #include "app/message_loop.h"
 #include "bench/clock_win.h"
+#include "bench/pointer_win.h"
 #include "res/resource.h"
 #include "script/capture_script.h"
 #include "ui/main_dlg.h"
@@ -200,6 +202,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
         if (window == nullptr) {
             exitCode = 1;
         } else {
+            // Shown, with the pointer resting on OK as a user's does: the help tips are made.
+            ShowWindow(window, SW_SHOW);
+            UpdateWindow(window);
+            corvane::bench::restPointerOn(GetDlgItem(window, IDOK));
+            std::printf("help tips %s\n", corvane::bench::threadHasTooltip() ? "made" : "not made");
             std::vector<Trial> results[2]; // every entry, one entry
             long counts[2] = {0, 0};
             // One untimed round first, then alternate which goes first.
