@@ -102,6 +102,22 @@ std::wstring entryText(HWND box, UINT lengthMessage, UINT textMessage, LRESULT i
     return text;
 }
 
+// The mouse messages that the tooltip is told of.
+bool isMouseMessage(UINT message) noexcept {
+    switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 CMainDlgTips::~CMainDlgTips() {
@@ -111,8 +127,7 @@ CMainDlgTips::~CMainDlgTips() {
 bool CMainDlgTips::Attach(HWND dialog) noexcept {
     dialog_ = dialog;
     fieldAreas_.window = dialog;
-    return ::SetWindowSubclass(dialog, &CMainDlgTips::hoverProc, 0,
-                               reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+    return watch_.Watch(dialog, &CMainDlgTips::watchProc, this);
 }
 
 void CMainDlgTips::createTooltip() noexcept {
@@ -144,11 +159,9 @@ void CMainDlgTips::createTooltip() noexcept {
 }
 
 void CMainDlgTips::Destroy() noexcept {
+    watch_.UnwatchAll();
     for (HoverTool* tool : {&kernelEntries_, &stackwalkEntries_, &fieldAreas_}) {
-        if (tool->window != nullptr) {
-            ::RemoveWindowSubclass(tool->window, &CMainDlgTips::hoverProc, 0);
-            *tool = HoverTool{};
-        }
+        *tool = HoverTool{};
     }
     if (tooltip_ != nullptr) {
         ::DestroyWindow(tooltip_);
@@ -158,18 +171,21 @@ void CMainDlgTips::Destroy() noexcept {
 }
 
 void CMainDlgTips::addControlTool(HWND control) noexcept {
-    // The tooltip watches the control's mouse messages itself; the loop stays as it is.
-    TTTOOLINFOW tool =
-        toolInfo(dialog_, reinterpret_cast<UINT_PTR>(control), TTF_IDISHWND | TTF_SUBCLASS);
+    // Not TTF_SUBCLASS: that would put comctl32's subclass chain in front of every message of the
+    // control (see ui/window_watch.h). The watch relays the mouse instead; the loop stays as it is.
+    TTTOOLINFOW tool = toolInfo(dialog_, reinterpret_cast<UINT_PTR>(control), TTF_IDISHWND);
     ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    static_cast<void>(watch_.Watch(control, &CMainDlgTips::watchProc, this));
 }
 
 void CMainDlgTips::addHoverTool(HoverTool& tool) noexcept {
-    // An empty rectangle until the pointer is over a part; the subclass relays the mouse.
+    // An empty rectangle until the pointer is over a part; the watch relays the mouse. The dialog
+    // is watched from the start.
     TTTOOLINFOW info = toolInfo(tool.window, kHoverToolId, 0);
     ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-    ::SetWindowSubclass(tool.window, &CMainDlgTips::hoverProc, 0,
-                        reinterpret_cast<DWORD_PTR>(this));
+    if (tool.window != dialog_) {
+        static_cast<void>(watch_.Watch(tool.window, &CMainDlgTips::watchProc, this));
+    }
 }
 
 void CMainDlgTips::findLabels() noexcept {
@@ -189,44 +205,47 @@ void CMainDlgTips::findLabels() noexcept {
     }
 }
 
-LRESULT CALLBACK CMainDlgTips::hoverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR /*subclassId*/, DWORD_PTR self) {
-    auto& tips = *reinterpret_cast<CMainDlgTips*>(self);
-    HoverTool& tool = tips.toolOf(window);
-    switch (message) {
-    case WM_SETCURSOR:
-        // Every control passes it to the dialog before its first mouse move arrives.
-        if (!tips.tooltipTried_) {
-            tips.createTooltip();
-        }
-        break;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-        tips.follow(tool, message, wParam, lParam);
-        break;
-    case WM_NOTIFY:
-        // The tooltip asks the window of the tool for its text; the dialog's message map never
-        // sees these requests.
-        if (tips.answerTextRequest(tool, *reinterpret_cast<NMHDR*>(lParam))) {
+LRESULT CALLBACK CMainDlgTips::watchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* const tips = static_cast<CMainDlgTips*>(CWindowWatch::OwnerOf(window));
+    if (tips == nullptr) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (window == tips->dialog_ || &tips->toolOf(window) != &tips->fieldAreas_) {
+        if (tips->watchHoverWindow(window, message, wParam, lParam)) {
             return 0;
         }
-        break;
-    default:
-        break;
+    } else if (isMouseMessage(message)) {
+        tips->relay(window, message, wParam, lParam);
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return tips->watch_.CallPrevious(window, message, wParam, lParam);
+}
+
+bool CMainDlgTips::watchHoverWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    HoverTool& tool = toolOf(window);
+    if (message == WM_SETCURSOR && !tooltipTried_) {
+        // Every control passes it to the dialog before its first mouse move arrives.
+        createTooltip();
+    } else if (isMouseMessage(message)) {
+        follow(tool, message, wParam, lParam);
+    } else if (message == WM_NOTIFY) {
+        // The tooltip asks the window of the tool for its text; the dialog's message map never
+        // sees these requests.
+        return answerTextRequest(tool, *reinterpret_cast<NMHDR*>(lParam));
+    }
+    return false;
+}
+
+void CMainDlgTips::relay(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (tooltip_ != nullptr) {
+        MSG relayed{window, message, wParam, lParam, 0, {}};
+        ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+    }
 }
 
 void CMainDlgTips::follow(HoverTool& tool, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (tooltip_ == nullptr) {
         return;
     }
-    MSG relayed{tool.window, message, wParam, lParam, 0, {}};
     if (message == WM_MOUSEMOVE) {
         const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         RECT area{};
@@ -237,11 +256,11 @@ void CMainDlgTips::follow(HoverTool& tool, UINT message, WPARAM wParam, LPARAM l
             // hides the old text and shows the new one after its usual delay.
             tool.part = part;
             setToolRect(tool, RECT{});
-            ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+            relay(tool.window, message, wParam, lParam);
             setToolRect(tool, area);
         }
     }
-    ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+    relay(tool.window, message, wParam, lParam);
 }
 
 void CMainDlgTips::setToolRect(const HoverTool& tool, const RECT& area) noexcept {

@@ -3,6 +3,8 @@
 // entry of Kernel Stackwalk is and which flag it needs.
 #pragma once
 
+#include "ui/window_watch.h"
+
 #include <windows.h>
 
 #include <array>
@@ -40,12 +42,14 @@ private:
     static constexpr int kNoPart = -1;
     static constexpr int kWholeList = -2; // a list away from its entries
 
-    static LRESULT CALLBACK hoverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                      UINT_PTR subclassId, DWORD_PTR self);
+    static LRESULT CALLBACK watchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // True when it answered the message, which then goes no further.
+    [[nodiscard]] bool watchHoverWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void createTooltip() noexcept;
     void addControlTool(HWND control) noexcept;
     void addHoverTool(HoverTool& tool) noexcept;
     void findLabels() noexcept;
+    void relay(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void follow(HoverTool& tool, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void setToolRect(const HoverTool& tool, const RECT& area) noexcept;
     [[nodiscard]] HoverTool& toolOf(HWND window) noexcept;
@@ -56,6 +60,7 @@ private:
     void composeKernelEntryText(int entry);
     void composeStackwalkEntryText(int entry);
 
+    CWindowWatch watch_; // the dialog, and once the tooltip is made each control with help
     HWND dialog_ = nullptr;
     HWND tooltip_ = nullptr; // owned: destroyed by Destroy
     bool tooltipTried_ = false;
