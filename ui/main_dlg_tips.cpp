@@ -2,9 +2,8 @@
 
 #include "app/app_module.h"
 #include "res/resource.h"
-#include "script/ok_command_win.h"
 #include "settings/descriptions.h"
-#include "settings/stackwalk_events.h"
+#include "ui/main_dlg_entry_tips.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -86,19 +85,6 @@ std::wstring windowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
         ::GetWindowTextW(window, &text[0], static_cast<int>(text.size()))));
-    return text;
-}
-
-// One entry of a list or combo box; empty when there is none at that index.
-std::wstring entryText(HWND box, UINT lengthMessage, UINT textMessage, LRESULT index) {
-    const auto at = static_cast<WPARAM>(index);
-    const LRESULT length = ::SendMessageW(box, lengthMessage, at, 0);
-    if (length <= 0) {
-        return {};
-    }
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT copied = ::SendMessageW(box, textMessage, at, reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
     return text;
 }
 
@@ -316,9 +302,10 @@ bool CMainDlgTips::answerTextRequest(const HoverTool& tool, NMHDR& header) {
     } else if (&tool == &fieldAreas_ && tool.part != kNoPart) {
         composeControlText(kControlHelps[tool.part].controlId);
     } else if (&tool == &kernelEntries_ && tool.part != kWholeList) {
-        composeKernelEntryText(tool.part);
+        text_ = kernelEntryTip(entryText(tool.window, LB_GETTEXTLEN, LB_GETTEXT, tool.part));
     } else if (&tool == &stackwalkEntries_ && tool.part != kWholeList) {
-        composeStackwalkEntryText(tool.part);
+        text_ = stackwalkEntryTip(dialog_,
+                                  entryText(tool.window, LB_GETTEXTLEN, LB_GETTEXT, tool.part));
     } else if (&tool != &fieldAreas_) {
         composeControlText(::GetDlgCtrlID(tool.window));
     }
@@ -348,40 +335,6 @@ void CMainDlgTips::composeControlText(int controlId) {
             text_.append(L"\n\n").append(rules);
         }
     }
-}
-
-void CMainDlgTips::composeKernelEntryText(int entry) {
-    const KernelEntryDescription* description =
-        describeKernelEntry(entryText(kernelEntries_.window, LB_GETTEXTLEN, LB_GETTEXT, entry));
-    if (description == nullptr) {
-        return;
-    }
-    text_.assign(description->description);
-    if (!description->members.empty()) {
-        // Blanks after the joins let a long list wrap.
-        text_.append(L"\nMembers: ");
-        for (const wchar_t unit : description->members) {
-            text_.append(unit == L'+' ? std::wstring_view(L", ") : std::wstring_view(&unit, 1));
-        }
-    }
-}
-
-void CMainDlgTips::composeStackwalkEntryText(int entry) {
-    const StackwalkEventSource* event = describeStackwalkEvent(
-        entryText(stackwalkEntries_.window, LB_GETTEXTLEN, LB_GETTEXT, entry));
-    if (event == nullptr) {
-        return;
-    }
-    text_.assign(event->description).append(L"\n");
-    if (event->flag.empty()) {
-        text_.append(L"Which kernel flag records it is not documented.");
-        return;
-    }
-    // The selection as it is now: a group that holds the flag counts.
-    text_.append(L"Recorded only with ").append(event->flag);
-    const bool selected =
-        selectionIncludesFlag(selectedEntries(dialog_, IDC_KERNEL_FLAGS), event->flag);
-    text_.append(selected ? L"." : L", which is not selected.");
 }
 
 } // namespace corvane

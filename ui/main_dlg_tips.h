@@ -57,8 +57,6 @@ private:
     [[nodiscard]] int fieldPartAt(POINT point, RECT& area) const noexcept;
     [[nodiscard]] bool answerTextRequest(const HoverTool& tool, NMHDR& header);
     void composeControlText(int controlId);
-    void composeKernelEntryText(int entry);
-    void composeStackwalkEntryText(int entry);
 
     CWindowWatch watch_; // the dialog, and once the tooltip is made each control with help
     HWND dialog_ = nullptr;

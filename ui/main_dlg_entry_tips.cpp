@@ -1,0 +1,55 @@
+#include "ui/main_dlg_entry_tips.h"
+
+#include "res/resource.h"
+#include "script/ok_command_win.h"
+#include "settings/descriptions.h"
+#include "settings/stackwalk_events.h"
+
+namespace corvane {
+
+std::wstring entryText(HWND box, UINT lengthMessage, UINT textMessage, LRESULT index) {
+    const auto at = static_cast<WPARAM>(index);
+    const LRESULT length = ::SendMessageW(box, lengthMessage, at, 0);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = ::SendMessageW(box, textMessage, at, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+std::wstring kernelEntryTip(std::wstring_view entry) {
+    const KernelEntryDescription* description = describeKernelEntry(entry);
+    if (description == nullptr) {
+        return {};
+    }
+    std::wstring text(description->description);
+    if (!description->members.empty()) {
+        // Blanks after the joins let a long list wrap.
+        text.append(L"\nMembers: ");
+        for (const wchar_t unit : description->members) {
+            text.append(unit == L'+' ? std::wstring_view(L", ") : std::wstring_view(&unit, 1));
+        }
+    }
+    return text;
+}
+
+std::wstring stackwalkEntryTip(HWND dialog, std::wstring_view name) {
+    const StackwalkEventSource* event = describeStackwalkEvent(name);
+    if (event == nullptr) {
+        return {};
+    }
+    std::wstring text(event->description);
+    text.append(L"\n");
+    if (event->flag.empty()) {
+        return text.append(L"Which kernel flag records it is not documented.");
+    }
+    // The selection as it is now: a group that holds the flag counts.
+    text.append(L"Recorded only with ").append(event->flag);
+    const bool selected =
+        selectionIncludesFlag(selectedEntries(dialog, IDC_KERNEL_FLAGS), event->flag);
+    return text.append(selected ? L"." : L", which is not selected.");
+}
+
+} // namespace corvane
