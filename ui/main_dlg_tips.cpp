@@ -126,9 +126,7 @@ void CMainDlgTips::createTooltip() noexcept {
     if (tooltip_ == nullptr) {
         return;
     }
-    RECT width{0, 0, kTipWidthDialogUnits, 0};
-    ::MapDialogRect(dialog_, &width);
-    ::SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, width.right);
+    setTipWidth();
     ::SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kTipShowMs, 0));
 
     for (const ControlHelp& help : kControlHelps) {
@@ -203,7 +201,14 @@ LRESULT CALLBACK CMainDlgTips::watchProc(HWND window, UINT message, WPARAM wPara
     } else if (isMouseMessage(message)) {
         tips->relay(window, message, wParam, lParam);
     }
-    return tips->watch_.CallPrevious(window, message, wParam, lParam);
+    const LRESULT result = tips->watch_.CallPrevious(window, message, wParam, lParam);
+    if (message == WM_MOUSEWHEEL || message == WM_KEYDOWN || message == WM_VSCROLL) {
+        // The handling may have ended the dialog and its watch.
+        if (auto* const still = static_cast<CMainDlgTips*>(CWindowWatch::OwnerOf(window))) {
+            still->followScroll(still->toolOf(window));
+        }
+    }
+    return result;
 }
 
 bool CMainDlgTips::watchHoverWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -249,6 +254,22 @@ void CMainDlgTips::follow(HoverTool& tool, UINT message, WPARAM wParam, LPARAM l
     relay(tool.window, message, wParam, lParam);
 }
 
+void CMainDlgTips::followScroll(HoverTool& tool) noexcept {
+    // The entries moved under a pointer that stayed where it was: the tip follows the entry that
+    // is under it now, as if the pointer had moved there.
+    POINT point{};
+    if (tooltip_ != nullptr && &tool != &fieldAreas_ && pointerOver(tool.window, point)) {
+        follow(tool, WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
+    }
+}
+
+void CMainDlgTips::setTipWidth() noexcept {
+    // In dialog units, so that it follows the dialog's font to a screen of another DPI.
+    RECT width{0, 0, kTipWidthDialogUnits, 0};
+    ::MapDialogRect(dialog_, &width);
+    ::SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, width.right);
+}
+
 void CMainDlgTips::setToolRect(const HoverTool& tool, const RECT& area) noexcept {
     TTTOOLINFOW info = toolInfo(tool.window, kHoverToolId, 0);
     info.rect = area;
@@ -262,6 +283,12 @@ CMainDlgTips::HoverTool& CMainDlgTips::toolOf(HWND window) noexcept {
         }
     }
     return fieldAreas_;
+}
+
+bool CMainDlgTips::pointerOver(HWND window, POINT& point) noexcept {
+    // The point comes back in the window's client coordinates.
+    return ::GetCursorPos(&point) != FALSE && ::WindowFromPoint(point) == window &&
+           ::ScreenToClient(window, &point) != FALSE;
 }
 
 int CMainDlgTips::entryPartAt(HWND list, POINT point, RECT& area) noexcept {
@@ -292,9 +319,21 @@ int CMainDlgTips::fieldPartAt(POINT point, RECT& area) const noexcept {
     return kNoPart;
 }
 
-bool CMainDlgTips::answerTextRequest(const HoverTool& tool, NMHDR& header) {
+bool CMainDlgTips::answerTextRequest(HoverTool& tool, NMHDR& header) {
     if (header.hwndFrom != tooltip_ || header.code != TTN_GETDISPINFOW) {
         return false;
+    }
+    // Asked before each show: the dialog may have moved to a screen of another DPI since.
+    setTipWidth();
+    POINT point{};
+    RECT area{};
+    if (&tool != &fieldAreas_ && pointerOver(tool.window, point)) {
+        // The list may have scrolled since the pointer last moved.
+        const int part = entryPartAt(tool.window, point, area);
+        if (part != tool.part) {
+            tool.part = part;
+            setToolRect(tool, area);
+        }
     }
     text_.clear();
     if (header.idFrom != kHoverToolId) {

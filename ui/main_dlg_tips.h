@@ -51,11 +51,14 @@ private:
     void findLabels() noexcept;
     void relay(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void follow(HoverTool& tool, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    void followScroll(HoverTool& tool) noexcept;
+    void setTipWidth() noexcept;
     void setToolRect(const HoverTool& tool, const RECT& area) noexcept;
     [[nodiscard]] HoverTool& toolOf(HWND window) noexcept;
+    [[nodiscard]] static bool pointerOver(HWND window, POINT& point) noexcept;
     [[nodiscard]] static int entryPartAt(HWND list, POINT point, RECT& area) noexcept;
     [[nodiscard]] int fieldPartAt(POINT point, RECT& area) const noexcept;
-    [[nodiscard]] bool answerTextRequest(const HoverTool& tool, NMHDR& header);
+    [[nodiscard]] bool answerTextRequest(HoverTool& tool, NMHDR& header);
     void composeControlText(int controlId);
 
     CWindowWatch watch_; // the dialog, and once the tooltip is made each control with help

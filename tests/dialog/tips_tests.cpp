@@ -142,5 +142,37 @@ TEST_F(TipsTest, AStackWalkEntrySaysWhetherItsFlagIsSelectedNow) {
     }
 }
 
+TEST_F(TipsTest, SetTheirWrapWidthAgainBeforeEachShow) {
+    const LRESULT width = SendMessageW(tooltip_, TTM_GETMAXTIPWIDTH, 0, 0);
+    ASSERT_GT(width, 0);
+    // As if worked out for the font the dialog had on another screen.
+    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, width / 2);
+    const HWND field = session.control(IDC_BUFFER_SIZE);
+    EXPECT_FALSE(tipOf(session.window(), reinterpret_cast<UINT_PTR>(field)).empty());
+    EXPECT_EQ(SendMessageW(tooltip_, TTM_GETMAXTIPWIDTH, 0, 0), width);
+}
+
+TEST_F(TipsTest, OverAListDescribeTheEntryThatScrolledUnderAStillPointer) {
+    ShowWindow(session.window(), SW_SHOW);
+    const HWND list = session.control(IDC_KERNEL_FLAGS);
+    POINT onScreen{4, 4};
+    ClientToScreen(list, &onScreen);
+    ASSERT_TRUE(SetCursorPos(onScreen.x, onScreen.y));
+    const auto describesTopEntry = [&](const std::wstring& tip) {
+        const auto top = static_cast<std::size_t>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+        return tip.find(
+                   describeKernelEntry(session.entries(IDC_KERNEL_FLAGS).at(top))->description) ==
+               0;
+    };
+    EXPECT_TRUE(describesTopEntry(listTipAt(IDC_KERNEL_FLAGS, {4, 4})));
+
+    // By the keyboard, then by the program, while the pointer stays on the top row.
+    SendMessageW(list, WM_KEYDOWN, VK_END, 0);
+    ASSERT_GT(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
+    EXPECT_TRUE(describesTopEntry(tipOf(list, 1)));
+    SendMessageW(list, LB_SETTOPINDEX, 0, 0);
+    EXPECT_TRUE(describesTopEntry(tipOf(list, 1)));
+}
+
 } // namespace
 } // namespace corvane::testing
