@@ -1,5 +1,7 @@
 #include "cli/profile.h"
 
+#include "cli/profile_keys.h"
+
 #include "cli/provider_line.h"
 #include "cli/utf8.h"
 #include "settings/catalogues.h"
@@ -13,29 +15,8 @@
 #include <utility>
 
 namespace corvane {
+namespace profile_keys {
 namespace {
-
-enum class KeyKind { Number, Check, Text, FileMode, KernelFlag, Stackwalk, Provider };
-
-// One profile key: its name, what it holds and where that goes in the settings. Its help, which
-// the template prints, is the dialog's (fieldHelp).
-struct ProfileKey {
-    const wchar_t* name;
-    KeyKind kind;
-    std::uint32_t TraceSettings::*number;
-    std::uint32_t minimum;
-    std::uint32_t maximum;
-    std::int32_t TraceSettings::*check;
-    std::wstring TraceSettings::*text;
-};
-
-// Not a field of the dialog, so not among its help texts.
-constexpr wchar_t kCaptureStateHelp[] =
-    L"Capture state: yes makes the script ask the providers, right after the provider session "
-    L"starts, to record the state they hold at that moment (the active window for "
-    L"Microsoft-Windows-Win32k, the graphics adapters and their work for "
-    L"Microsoft-Windows-DxgKrnl on Windows 8 and later), with the same keywords and levels. yes "
-    L"or no; default no.";
 
 constexpr std::uint32_t kLargestNumber = std::numeric_limits<std::uint32_t>::max();
 
@@ -56,7 +37,8 @@ ProfileKey listKey(const wchar_t* name, KeyKind kind) {
     return {name, kind, nullptr, 0, 0, nullptr, nullptr};
 }
 
-// In the field order of the settings record, which is also the template's order.
+} // namespace
+
 const std::vector<ProfileKey>& profileKeys() {
     static const std::vector<ProfileKey> keys = {
         numberKey(L"max-file-size-mb", &TraceSettings::maxFileSizeMb, 0, kLargestNumber),
@@ -81,6 +63,26 @@ const std::vector<ProfileKey>& profileKeys() {
     };
     return keys;
 }
+
+bool isBlank(wchar_t c) noexcept {
+    return c == L' ' || c == L'\t';
+}
+
+std::wstring_view trimmed(std::wstring_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+} // namespace profile_keys
+
+using namespace profile_keys;
+
+namespace {
 
 template <std::size_t N>
 std::vector<std::wstring_view> namesOf(const std::array<const wchar_t*, N>& catalogue) {
@@ -107,59 +109,12 @@ const NameVocabulary& vocabularyOf(KeyKind kind) {
     }
 }
 
-wchar_t foldCase(wchar_t c) noexcept {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-// What the word sort passes over, so that "co-op" stays beside "coop".
-bool isPassedOver(wchar_t c) noexcept {
-    return c == L'-' || c == L'\'';
-}
-
-// Symbols, then digits, then letters with case ignored, then everything beyond ASCII.
-std::uint32_t sortWeight(wchar_t c) noexcept {
-    const auto code = static_cast<std::uint32_t>(c);
-    if (code >= 0x80) {
-        return 0x200 + code;
-    }
-    const wchar_t folded = foldCase(c);
-    if (folded >= L'a' && folded <= L'z') {
-        return 0x100 + static_cast<std::uint32_t>(folded);
-    }
-    if (c >= L'0' && c <= L'9') {
-        return 0x80 + code;
-    }
-    return code;
-}
-
-bool isBlank(wchar_t c) noexcept {
-    return c == L' ' || c == L'\t';
-}
-
-std::wstring_view trimmed(std::wstring_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // A value in double quotes keeps the blanks at its ends; the quotes themselves go.
 std::wstring_view unquoted(std::wstring_view value) {
     if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"') {
         return value.substr(1, value.size() - 2);
     }
     return value;
-}
-
-// Blanks at the ends would be trimmed, a CR at the end taken for a CR LF line end, and a value in
-// quotes would lose them.
-bool needsQuotes(std::wstring_view value) {
-    return !value.empty() &&
-           (isBlank(value.front()) || isBlank(value.back()) || value.back() == L'\r' ||
-            (value.size() >= 2 && value.front() == L'"' && value.back() == L'"'));
 }
 
 bool parseNumber(std::wstring_view text, std::uint32_t& value) {
@@ -180,31 +135,6 @@ bool parseNumber(std::wstring_view text, std::uint32_t& value) {
     return true;
 }
 
-bool equalsFolded(std::wstring_view left, std::wstring_view right) {
-    return left.size() == right.size() &&
-           std::equal(left.begin(), left.end(), right.begin(),
-                      [](wchar_t a, wchar_t b) { return foldCase(a) == foldCase(b); });
-}
-
-std::size_t editDistance(std::wstring_view left, std::wstring_view right) {
-    std::vector<std::size_t> row(right.size() + 1);
-    for (std::size_t j = 0; j < row.size(); ++j) {
-        row[j] = j;
-    }
-    for (std::size_t i = 1; i <= left.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= right.size(); ++j) {
-            const std::size_t above = row[j];
-            const std::size_t substitution =
-                diagonal + (foldCase(left[i - 1]) == foldCase(right[j - 1]) ? 0U : 1U);
-            row[j] = std::min({above + 1, row[j - 1] + 1, substitution});
-            diagonal = above;
-        }
-    }
-    return row.back();
-}
-
 std::wstring unknownName(const wchar_t* what, std::wstring_view name,
                          const std::vector<std::wstring_view>& candidates) {
     return L"unknown " + std::wstring(what) + L" " + quoted(name) + L"; did you mean " +
@@ -215,92 +145,7 @@ std::size_t indexOf(const std::vector<std::wstring_view>& names, std::wstring_vi
     return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
 }
 
-std::wstring formatValue(const std::wstring& value) {
-    return needsQuotes(value) ? L"\"" + value + L"\"" : value;
-}
-
-// Appends text as comment lines of at most kTemplateWidth columns, broken at blanks and at each
-// line break of the text, so that every line of it stays a comment.
-void appendComment(std::wstring& out, std::wstring_view text, std::wstring_view indent) {
-    constexpr std::size_t kTemplateWidth = 80;
-    const std::size_t width = kTemplateWidth - 2 - indent.size();
-    while (!text.empty()) {
-        std::size_t cut = std::min(text.find(L'\n'), text.size());
-        if (cut > width) {
-            const std::size_t blank = text.rfind(L' ', width);
-            cut = blank != std::wstring_view::npos && blank > 0 ? blank
-                                                                : std::min(text.find(L' '), cut);
-        }
-        out += L"# ";
-        out += indent;
-        out += trimmed(text.substr(0, cut));
-        out += L'\n';
-        text.remove_prefix(cut);
-        while (!text.empty() && (text.front() == L' ' || text.front() == L'\n')) {
-            text.remove_prefix(1);
-        }
-    }
-}
-
 } // namespace
-
-std::wstring shortened(std::wstring_view text, std::size_t length) {
-    if (text.size() <= length) {
-        return std::wstring(text);
-    }
-    return std::wstring(text.substr(0, length)) + L"...";
-}
-
-std::wstring quoted(std::wstring_view text, std::size_t length) {
-    return L"'" + shortened(text, length) + L"'";
-}
-
-bool wordSortLess(const std::wstring& left, const std::wstring& right) {
-    std::size_t i = 0;
-    std::size_t j = 0;
-    std::size_t leftSkipped = 0;
-    std::size_t rightSkipped = 0;
-    for (;;) {
-        while (i < left.size() && isPassedOver(left[i])) {
-            ++i;
-            ++leftSkipped;
-        }
-        while (j < right.size() && isPassedOver(right[j])) {
-            ++j;
-            ++rightSkipped;
-        }
-        if (i == left.size() || j == right.size()) {
-            break;
-        }
-        const std::uint32_t a = sortWeight(left[i++]);
-        const std::uint32_t b = sortWeight(right[j++]);
-        if (a != b) {
-            return a < b;
-        }
-    }
-    const bool leftEnded = i == left.size();
-    const bool rightEnded = j == right.size();
-    if (leftEnded != rightEnded) {
-        return leftEnded;
-    }
-    if (leftSkipped != rightSkipped) {
-        return leftSkipped < rightSkipped;
-    }
-    return left < right;
-}
-
-std::wstring nearestName(std::wstring_view name, const std::vector<std::wstring_view>& candidates) {
-    std::wstring_view best;
-    std::size_t bestDistance = std::numeric_limits<std::size_t>::max();
-    for (const std::wstring_view candidate : candidates) {
-        const std::size_t distance = editDistance(name, candidate);
-        if (distance < bestDistance) {
-            best = candidate;
-            bestDistance = distance;
-        }
-    }
-    return std::wstring(best);
-}
 
 ProfileReader::ProfileReader(const TraceSettings& defaults)
     : settings_(defaults), profileOrigins_(profileKeys().size()),
@@ -526,66 +371,6 @@ TraceSettings profileDefaults(const DefaultsEnvironment& environment) {
     defaultTraceSettings(settings, environment);
     settings.fileMode = FileModeCatalogue[0];
     return settings;
-}
-
-std::wstring profileTemplate(const TraceSettings& defaults) {
-    std::wstring text =
-        L"# Corvane capture profile, UTF-8: one 'key = value' per line; '#' starts a comment "
-        L"line.\n"
-        L"# A key left out takes the default shown here. Double quotes around a value keep "
-        L"blanks at its ends.\n";
-    for (const ProfileKey& key : profileKeys()) {
-        text += L"\n";
-        const FieldHelp* help = fieldHelp(key.name);
-        if (key.check == &TraceSettings::captureState) {
-            appendComment(text, kCaptureStateHelp, L"");
-        } else if (help != nullptr) {
-            appendComment(text, std::wstring(help->label) + L": " + std::wstring(help->text), L"");
-        }
-        if (key.kind == KeyKind::FileMode) {
-            for (const wchar_t* mode : FileModeCatalogue) {
-                appendComment(text, fileModeHelp(mode), L"  ");
-            }
-        }
-        switch (key.kind) {
-        case KeyKind::Number:
-            text += key.name + (L" = " + std::to_wstring(defaults.*(key.number)));
-            break;
-        case KeyKind::Check:
-            if (key.check == &TraceSettings::captureState) {
-                text += L"# capture-state = yes";
-                break;
-            }
-            text += key.name + std::wstring(defaults.*(key.check) != 0 ? L" = yes" : L" = no");
-            break;
-        case KeyKind::Text:
-            // Its default depends on the machine and the time, so it stays unset here.
-            if (key.text == &TraceSettings::etlOutPath) {
-                text += L"# etl-out-path = D:\\traces\\capture.etl";
-                break;
-            }
-            text += key.name + (L" = " + formatValue(defaults.*(key.text)));
-            break;
-        case KeyKind::FileMode:
-            text += key.name + (L" = " + formatValue(defaults.fileMode));
-            break;
-        case KeyKind::KernelFlag:
-            text += L"# kernel-flag = PROC_THREAD";
-            break;
-        case KeyKind::Stackwalk:
-            text += L"# stackwalk = CSwitch";
-            break;
-        case KeyKind::Provider:
-            text += L"# provider = Microsoft-Windows-Kernel-Process\n";
-            appendComment(text, providerLineHelp(), L"");
-            text += L"# provider = \"Microsoft-Windows-DxgKrnl\" keywords=0xFFFF level=verbose\n"
-                    L"# provider = \"Microsoft-Windows-Win32k\" keywords=0xfdffffffefffffff "
-                    L"stack=off";
-            break;
-        }
-        text += L"\n";
-    }
-    return text;
 }
 
 } // namespace corvane

@@ -40,6 +40,9 @@ using ProviderOrder = std::function<bool(const std::wstring&, const std::wstring
 // units, so the order never depends on the order of the input.
 [[nodiscard]] bool wordSortLess(const std::wstring& left, const std::wstring& right);
 
+// Whether two texts are the same with A-Z and a-z alike.
+[[nodiscard]] bool equalsFolded(std::wstring_view left, std::wstring_view right);
+
 // The candidate nearest to `name` by edit distance with letter case ignored; the first one on a
 // tie. Empty when there are no candidates.
 [[nodiscard]] std::wstring nearestName(std::wstring_view name,

@@ -23,21 +23,6 @@ bool isBlank(wchar_t c) noexcept {
     return c == L' ' || c == L'\t';
 }
 
-bool equalsFolded(std::wstring_view text, std::wstring_view word) {
-    if (text.size() != word.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i] >= L'A' && text[i] <= L'Z'
-                              ? static_cast<wchar_t>(text[i] - L'A' + L'a')
-                              : text[i];
-        if (c != word[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 int digitValue(wchar_t c, unsigned base) noexcept {
     int value = 16;
     if (c >= L'0' && c <= L'9') {
