@@ -68,6 +68,7 @@ enum class UnsafeValueRule {
     TrailingBackslash,     // a quoted value ending in '\': with the closing quote it reads as '\"'
     BareArgumentOperator,  // & | < > ^ in a value written without quotes
     BareArgumentBlank,     // a space or TAB in a bare session name or the file mode
+    BareArgumentOption,    // a bare argument that starts with '-', which xperf takes for an option
     UnpairedPercent,       // a '%' that the prompt would pair with one further along the line
     BareArgumentReference, // a '%' reference other than "%%" in a value written without quotes
     UnsafeReference,       // a '%' reference whose text may hold quotes, or may end in '\'

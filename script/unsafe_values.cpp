@@ -98,6 +98,13 @@ std::optional<UnsafeCharacter> unsafeCharacterIn(std::wstring_view text, ValuePl
             return UnsafeCharacter{c, UnsafeValueRule::BareArgumentBlank};
         }
     }
+    // A bare argument that starts with '-' is an option to xperf, not a name or a process id.
+    for (std::size_t i = 0; (bareName || pidList) && i < text.size(); ++i) {
+        const bool startsArgument = i == 0 || text[i - 1] == L' ' || text[i - 1] == L'\t';
+        if (text[i] == L'-' && startsArgument) {
+            return UnsafeCharacter{L'-', UnsafeValueRule::BareArgumentOption};
+        }
+    }
     const bool quoted = !(bareName || pidList);
     bool endsInReference = false;
     for (std::size_t i = 0; i < text.size();) {
@@ -183,6 +190,8 @@ std::wstring unsafeValueProblem(const UnsafeValueFinding& finding) {
         return L"holds a '%' reference whose text may hold quotes: the script's arguments (%1, "
                L"%*), %CMDCMDLINE%, %PATH%, or a variable cut or edited with ':'; plain variables "
                L"such as %TEMP% and the script's folder %~dp0 may stand inside a value";
+    case UnsafeValueRule::BareArgumentOption:
+        return L"starts with '-', which xperf reads as the start of one of its options";
     case UnsafeValueRule::BareArgumentBlank:
         return std::wstring(L"holds a ") + (finding.character == L'\t' ? L"tab" : L"space") +
                L", which splits it into two arguments for xperf";

@@ -127,17 +127,18 @@ constexpr FieldHelp kFieldHelps[] = {
      L"Default <desktop>\\YYYYMMDD_HHMMSS.etl at the time the defaults were set (off Windows a "
      L"profile must set it)."},
     {L"session-name", L"Session name",
-     L"Name of the provider session, written without quotes: it may hold no blank and none of "
-     L"\" & | < > ^, and % only as %% (one %). Must not be empty; default Vell."},
+     L"Name of the provider session, written without quotes: it may not start with -, and may "
+     L"hold no blank and none of \" & | < > ^, and % only as %% (one %). Must not be empty; "
+     L"default Vell."},
     {L"process-name-or-pid", L"ProcessName or PID",
-     L"Whose heap is traced: a process id, or an image name without .exe, which the script marks "
-     L"for heap tracing in the registry until it stops. A process id is written without quotes "
-     L"and may hold none of \" & | < > ^ %; an image name no \". Must not be empty, even with Heap "
-     L"clear; default 0."},
+     L"Whose heap is traced: a process id, or an image name without .exe, which the script "
+     L"marks for heap tracing in the registry until it stops. A process id is written without "
+     L"quotes and may hold none of \" & | < > ^ % nor an id starting with -; an image name no "
+     L"\". Must not be empty, even with Heap clear; default 0."},
     {L"heap-session-name", L"Heap Session Name",
-     L"Name of the heap session, written without quotes: it may hold no blank and none of "
-     L"\" & | < > ^, and % only as %% (one %). Must not be empty, even with Heap clear; default "
-     L"VellHeap."},
+     L"Name of the heap session, written without quotes: it may not start with -, and may hold "
+     L"no blank and none of \" & | < > ^, and % only as %% (one %). Must not be empty, even "
+     L"with Heap clear; default VellHeap."},
     {L"heap-path", L"Heap Path",
      L"Log file of the heap session; the script merges it into ETL Out Path. Must not be empty, "
      L"even with Heap clear, hold a \" or end in \\; "

@@ -57,13 +57,10 @@ private:
 };
 
 const char* refusalReason(const TraceSettings& s, std::wstring_view script) {
-    static const char* const kRules[] = {"double quote",
-                                         "trailing backslash",
-                                         "operator in a bare value",
-                                         "blank in a bare value",
-                                         "unpaired percent",
-                                         "'%' in a bare value",
-                                         "'%' that may hold quotes"};
+    static const char* const kRules[] = {
+        "double quote",          "trailing backslash",      "operator in a bare value",
+        "blank in a bare value", "option in a bare value",  "unpaired percent",
+        "'%' in a bare value",   "'%' that may hold quotes"};
     if (findControlCharacter(s)) {
         return "control character";
     }
