@@ -10,6 +10,7 @@ packages=(
     wine wine32:i386 wine64 fonts-wine
     xvfb xdotool x11-utils imagemagick
     python3 python3-pytest python3-pytest-timeout
+    libxml2-utils
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #include "wpr/wpr_profile.h"
 
 #include "script/capture_script.h"
-#include "settings/descriptions.h"
+#include "settings/stackwalk_events.h"
 #include "wpr/wpr_names.h"
 
 #include <algorithm>
@@ -225,32 +225,12 @@ struct Plan {
     std::vector<std::uint32_t> heapProcessIds{}; // empty: the processes set by image name
 };
 
-// The flags a selection turns on, groups expanded, each once, in table order.
+// The keywords of the flags a selection turns on, groups expanded, each once, in table order.
 void planKeywords(Plan& plan, WprProfile& profile) {
-    std::vector<bool> selected(WprKeywordTable.size(), false);
-    const auto select = [&](std::wstring_view flag) {
-        if (const WprKeywordName* row = wprKeywordOfFlag(flag)) {
-            selected[static_cast<std::size_t>(row - WprKeywordTable.data())] = true;
-        }
-    };
-    for (const std::wstring& entry : plan.settings.kernelFlags) {
-        const KernelEntryDescription* description = describeKernelEntry(entry);
-        if (description == nullptr || description->members.empty()) {
-            select(entry);
+    for (const WprKeywordName& row : WprKeywordTable) {
+        if (!selectionIncludesFlag(plan.settings.kernelFlags, row.flag)) {
             continue;
         }
-        const std::wstring_view members = description->members;
-        for (std::size_t start = 0; start <= members.size();) {
-            const std::size_t plus = std::min(members.find(L'+', start), members.size());
-            select(members.substr(start, plus - start));
-            start = plus + 1;
-        }
-    }
-    for (std::size_t i = 0; i < WprKeywordTable.size(); ++i) {
-        if (!selected[i]) {
-            continue;
-        }
-        const WprKeywordName& row = WprKeywordTable[i];
         plan.keywords.push_back(row.keyword);
         if (!row.knownBy.empty()) {
             std::wstring warning = L"kernel flag ";
