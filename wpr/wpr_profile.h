@@ -15,6 +15,11 @@ struct WprProfile {
     bool fileMode = false;              // the profile records to a file: `wpr -start ... -filemode`
     std::vector<std::wstring> warnings; // what WPR records differently from xperf, one per entry
 };
+// The file's bytes are the xml in UTF-8, without a byte-order mark: its declaration says utf-8,
+// as Microsoft's published profiles do, so no code page of the machine that runs it matters.
+// Every profile records to files (Sequential and Circular both map to WPR's file mode), so
+// fileMode is set whenever a profile is built. A warning is one sentence that names the profile
+// key it is about, without a "warning:" prefix.
 
 // The profile of the settings, or false with `refusal` saying why they have no WPR form (a file
 // mode or heap target WPR cannot take); nothing is to be written then.
