@@ -87,11 +87,9 @@ std::wstring decode(std::wstring_view raw) {
 std::optional<Element> readXml(const std::wstring& text) {
     static const std::wregex kTag(LR"x(\s*<(/?)(\w+)((?:\s+\w+="[^"]*")*)\s*(/?)>\s*)x");
     static const std::wregex kAttribute(LR"x((\w+)="([^"]*)")x");
-    const std::wstring declaration = L"<?xml version=\"1.0\" encoding=\"utf-8\"?>";
+    const std::wstring prolog = L"<?xml version=\"1.0\" encoding=\"utf-8\"?>"; // else none read
     std::vector<Element> open(1);
-    // Without the declaration no tag matches at the start, and nothing is read.
-    auto at =
-        text.cbegin() + (text.rfind(declaration, 0) == 0 ? std::ptrdiff_t(declaration.size()) : 0);
+    auto at = text.cbegin() + (text.rfind(prolog, 0) == 0 ? std::ptrdiff_t(prolog.size()) : 0);
     for (std::wsmatch tag;
          std::regex_search(at, text.cend(), tag, kTag, std::regex_constants::match_continuous);
          at = tag[0].second) {
@@ -217,7 +215,6 @@ void expectProfileOf(const TraceSettings& s, const WprProfile& profile,
         EXPECT_EQ(ids.size(), present) << kind;
         return ids.empty() ? Element{} : lookup(ids.front(), kind);
     };
-
     const bool heap = s.heapEnabled != 0;
     if (const Element system = collector(L"SystemCollector", !s.kernelFlags.empty() || heap);
         system.name.size()) {
