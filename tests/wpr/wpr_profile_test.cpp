@@ -237,7 +237,7 @@ void expectProfileOf(const TraceSettings& s, const WprProfile& profile,
             const Element& provider = lookup(ids[i], L"EventProvider");
             const ProviderOptions& options = s.providerOptions.at(s.providers[i]);
             wchar_t mask[24];
-            std::swprintf(mask, 24, L"0x%llx", options.keywords.value_or(0ULL));
+            std::swprintf(mask, 24, L"0x%llx", 0ULL + options.keywords.value_or(0));
             EXPECT_EQ(provider.at(L"Name"), s.providers[i]);
             EXPECT_EQ(provider.at(L"NonPagedMemory") + provider.at(L"Level") +
                           provider.at(L"Stack"),
