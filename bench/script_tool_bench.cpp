@@ -51,6 +51,7 @@ public:
         written = bytes.size();
         return corvane::FileWrite::Written;
     }
+    bool removeFile(const std::wstring&, std::wstring&) override { return true; }
     corvane::DefaultsEnvironment defaultsEnvironment() override {
         return {[] { return std::optional<std::wstring>(); },
                 [] { return corvane::LocalTime{2024, 1, 5, 9, 30, 0}; }};

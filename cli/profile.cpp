@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -60,6 +61,7 @@ const std::vector<ProfileKey>& profileKeys() {
         listKey(L"stackwalk", KeyKind::Stackwalk),
         listKey(L"provider", KeyKind::Provider),
         checkKey(L"capture-state", &TraceSettings::captureState),
+        listKey(L"recorder", KeyKind::Recorder),
     };
     return keys;
 }
@@ -99,7 +101,12 @@ const NameVocabulary& vocabularyOf(KeyKind kind) {
     static const NameVocabulary fileModes{namesOf(FileModeCatalogue), L"file mode"};
     static const NameVocabulary kernel{namesOf(KernelFlagCatalogue), L"kernel flag"};
     static const NameVocabulary stackwalk{namesOf(StackwalkCatalogue), L"stack-walk event"};
+    static const NameVocabulary recorders{
+        std::vector<std::wstring_view>(std::begin(kRecorderNames), std::end(kRecorderNames)),
+        L"recorder"};
     switch (kind) {
+    case KeyKind::Recorder:
+        return recorders;
     case KeyKind::FileMode:
         return fileModes;
     case KeyKind::KernelFlag:
@@ -254,13 +261,14 @@ bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
         }
         settings_.*(key->text) = std::wstring(value);
         break;
-    case KeyKind::FileMode: {
+    case KeyKind::FileMode:
+    case KeyKind::Recorder: {
         const NameVocabulary& vocabulary = vocabularyOf(key->kind);
         if (indexOf(vocabulary.names, value) == vocabulary.names.size()) {
             error = where + L": " + unknownName(vocabulary.what, value, vocabulary.names);
             return false;
         }
-        settings_.fileMode = std::wstring(value);
+        (key->kind == KeyKind::Recorder ? recorder_ : settings_.fileMode) = std::wstring(value);
         break;
     }
     case KeyKind::KernelFlag:
@@ -307,6 +315,10 @@ bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
         origin = where;
     }
     return true;
+}
+
+const std::wstring& ProfileReader::recorder() const {
+    return recorder_;
 }
 
 bool ProfileReader::etlOutPathSet() const {

@@ -61,6 +61,8 @@ public:
     [[nodiscard]] bool readAssignment(std::wstring_view assignment, std::wstring& error);
 
     [[nodiscard]] bool etlOutPathSet() const;
+    // "xperf" (the default) or "wpr": the program the script records with.
+    [[nodiscard]] const std::wstring& recorder() const;
 
     // Where a text value or a provider was given, for messages: "PROFILE: line 7: session-name"
     // or "--set session-name" (an assignment's own text may be what is wrong with it).
@@ -80,6 +82,7 @@ private:
                                 Origins& scalarOrigins, std::wstring& error);
 
     TraceSettings settings_;
+    std::wstring recorder_ = L"xperf";
     Origins profileOrigins_;    // per key of the table
     Origins assignmentOrigins_; // per key of the table
     Origins kernelOrigins_;     // per catalogue entry: empty while not selected

@@ -11,7 +11,7 @@
 
 namespace corvane::profile_keys {
 
-enum class KeyKind { Number, Check, Text, FileMode, KernelFlag, Stackwalk, Provider };
+enum class KeyKind { Number, Check, Text, FileMode, KernelFlag, Stackwalk, Provider, Recorder };
 
 // One profile key: its name, what it holds and where that goes in the settings. Its help, which
 // the template prints, is the dialog's (fieldHelp).
@@ -32,6 +32,14 @@ inline constexpr wchar_t kCaptureStateHelp[] =
     L"Microsoft-Windows-Win32k, the graphics adapters and their work for "
     L"Microsoft-Windows-DxgKrnl on Windows 8 and later), with the same keywords and levels. yes "
     L"or no; default no.";
+
+// Not in the settings either: which program records, so which script corvane-script writes.
+inline constexpr wchar_t kRecorderHelp[] =
+    L"Recorder: xperf writes the script that runs xperf.exe (Windows Performance Toolkit); wpr "
+    L"writes a WPR profile NAME.wprp and the script NAME.cmd that runs it with wpr.exe, which "
+    L"ships with Windows 10 and later (see Capturing with the Windows Performance Recorder "
+    L"below). xperf or wpr; default xperf.";
+inline constexpr const wchar_t* kRecorderNames[] = {L"xperf", L"wpr"};
 
 // In the field order of the settings record, which is also the template's order.
 [[nodiscard]] const std::vector<ProfileKey>& profileKeys();

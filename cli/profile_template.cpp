@@ -3,6 +3,7 @@
 
 #include "cli/profile_keys.h"
 #include "cli/provider_line.h"
+#include "cli/recorder_help.h"
 #include "settings/catalogues.h"
 #include "settings/descriptions.h"
 
@@ -62,6 +63,8 @@ std::wstring profileTemplate(const TraceSettings& defaults) {
         const FieldHelp* help = fieldHelp(key.name);
         if (key.check == &TraceSettings::captureState) {
             appendComment(text, kCaptureStateHelp, L"");
+        } else if (key.kind == KeyKind::Recorder) {
+            appendComment(text, kRecorderHelp, L"");
         } else if (help != nullptr) {
             appendComment(text, std::wstring(help->label) + L": " + std::wstring(help->text), L"");
         }
@@ -91,6 +94,11 @@ std::wstring profileTemplate(const TraceSettings& defaults) {
             break;
         case KeyKind::FileMode:
             text += key.name + (L" = " + formatValue(defaults.fileMode));
+            break;
+        case KeyKind::Recorder:
+            text += L"recorder = xperf\n\n";
+            appendComment(text, kWprRecorderHelp, L"");
+            text.pop_back(); // the line end that follows every key
             break;
         case KeyKind::KernelFlag:
             text += L"# kernel-flag = PROC_THREAD";

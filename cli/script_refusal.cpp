@@ -12,10 +12,9 @@ std::wstring valueOrigin(const TraceSettings& settings, const ScriptTextValue* v
 
 } // namespace
 
-std::optional<std::wstring>
-unrunnableScriptMessage(const TraceSettings& settings, const std::wstring& script,
-                        const ProfileReader& reader, const std::wstring& profileName,
-                        const LineByteCount& bytesOf, unsigned codePage) {
+std::optional<std::wstring> unsafeValueMessage(const TraceSettings& settings,
+                                               const ProfileReader& reader,
+                                               const std::wstring& profileName) {
     if (const std::optional<ControlCharacterFinding> found = findControlCharacter(settings)) {
         return valueOrigin(settings, found->value, found->provider, reader, profileName) + L" " +
                controlCharacterProblem(found->character);
@@ -23,6 +22,16 @@ unrunnableScriptMessage(const TraceSettings& settings, const std::wstring& scrip
     if (const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings)) {
         return valueOrigin(settings, found->value, found->provider, reader, profileName) + L" " +
                unsafeValueProblem(*found);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::wstring>
+unrunnableScriptMessage(const TraceSettings& settings, const std::wstring& script,
+                        const ProfileReader& reader, const std::wstring& profileName,
+                        const LineByteCount& bytesOf, unsigned codePage) {
+    if (std::optional<std::wstring> unsafe = unsafeValueMessage(settings, reader, profileName)) {
+        return unsafe;
     }
     const std::optional<OverlongLine> overlong = findOverlongLine(script, settings, bytesOf);
     if (!overlong) {

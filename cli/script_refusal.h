@@ -11,6 +11,12 @@
 
 namespace corvane {
 
+// The message about the first value, in the dialog's order, that no script could carry as data,
+// or nothing when every value can be carried.
+[[nodiscard]] std::optional<std::wstring> unsafeValueMessage(const TraceSettings& settings,
+                                                             const ProfileReader& reader,
+                                                             const std::wstring& profileName);
+
 // The message, or nothing when the script would run as written. `bytesOf` counts a line's bytes
 // in code page `codePage` (0 and an empty count where none is known).
 [[nodiscard]] std::optional<std::wstring>

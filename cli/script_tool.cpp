@@ -1,5 +1,6 @@
 #include "cli/script_tool.h"
 
+#include "cli/recorder_help.h"
 #include "cli/script_advice.h"
 #include "cli/script_refusal.h"
 #include "cli/utf8.h"
@@ -9,6 +10,8 @@
 #include "script/script_file_name.h"
 #include "script/script_messages.h"
 #include "settings/catalogues.h"
+#include "wpr/wpr_profile.h"
+#include "wpr/wpr_script.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -25,6 +28,8 @@ constexpr wchar_t kUsage[] =
     L"Usage:\n"
     L"  corvane-script PROFILE [-o FILE | --stdout] [--set key=value]... [--code-page N] "
     L"[--force] [--strict]\n"
+    L"  corvane-script PROFILE --recorder wpr [-o NAME.cmd] ...  (a .wprp profile and its "
+    L"script)\n"
     L"  corvane-script --template\n"
     L"  corvane-script --list kernel|stackwalk|file-modes|providers\n"
     L"  corvane-script --list kernel|stackwalk --describe\n"
@@ -42,6 +47,7 @@ constexpr wchar_t kUsage[] =
     L"                   to the earlier file keep the earlier script\n"
     L"  --strict         refuse, writing nothing, a profile with a choice that records nothing\n"
     L"                   (without it such a choice is a warning on standard error)\n"
+    L"  --recorder NAME  xperf (the default) or wpr; the same as --set recorder=NAME\n"
     L"  --template       print a profile with every key at its default\n"
     L"  --list NAME      print the names a list key accepts; providers only on Windows\n"
     L"  --describe       with --list kernel: also what each flag or group records, and the\n"
@@ -70,6 +76,7 @@ struct CommandLine {
     bool toStandardOutput = false;
     std::vector<std::wstring> assignments;
     std::optional<unsigned> codePage;
+    std::optional<std::wstring> recorder;
     bool force = false;
     bool strict = false;
 };
@@ -120,8 +127,8 @@ bool takeOnce(const std::wstring& option, std::wstring value, std::optional<std:
 bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& line,
                       std::wstring& error) {
     static const std::vector<std::wstring_view> kOptions = {
-        L"-o",     L"--stdout", L"--set",     L"--code-page", L"--force", L"--template",
-        L"--list", L"--help",   L"--version", L"--describe",  L"--strict"};
+        L"-o",     L"--stdout", L"--set",     L"--code-page", L"--force",  L"--template",
+        L"--list", L"--help",   L"--version", L"--describe",  L"--strict", L"--recorder"};
     // The options that take no value, each setting one switch of the command line.
     static const struct {
         std::wstring_view name;
@@ -145,7 +152,8 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
             continue;
         }
         const bool takesValue = argument == L"--list" || argument == L"-o" ||
-                                argument == L"--code-page" || argument == L"--set";
+                                argument == L"--code-page" || argument == L"--set" ||
+                                argument == L"--recorder";
         if (!takesValue) {
             if (argument.size() > 1 && argument[0] == L'-') {
                 error = L"unknown option " + quoted(argument) + L"; did you mean '" +
@@ -167,6 +175,16 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
         std::wstring value = arguments[++i];
         if (argument == L"--set") {
             line.assignments.push_back(std::move(value));
+        } else if (argument == L"--recorder") {
+            if (value != L"xperf" && value != L"wpr") {
+                error = L"--recorder takes xperf or wpr, not " + quoted(value);
+                return false;
+            }
+            if (!takeOnce(argument, value, line.recorder, error)) {
+                return false;
+            }
+            // The same as the profile key, so that both are checked in one place.
+            line.assignments.push_back(L"recorder=" + value);
         } else if (argument == L"--list") {
             if (!takeOnce(argument, std::move(value), line.list, error)) {
                 return false;
@@ -196,7 +214,7 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
 // Everything that belongs to writing a script, which --template and --list do not take.
 bool hasScriptArguments(const CommandLine& line) {
     return line.profile || line.output || line.toStandardOutput || !line.assignments.empty() ||
-           line.codePage || line.force || line.strict;
+           line.codePage || line.force || line.strict || line.recorder;
 }
 
 int printList(const std::wstring& name, bool describe, ScriptToolHost& host, Reporter& reporter) {
@@ -263,6 +281,217 @@ int encodeScript(const std::wstring& script, unsigned codePage, ScriptToolHost& 
                          L"code page " + std::to_wstring(codePage) + L" is not available here");
 }
 
+constexpr wchar_t kNothingToTrace[] =
+    L"nothing to trace: select at least one kernel-flag or provider, or set heap = yes";
+constexpr wchar_t kWprNoStandardOutput[] =
+    L"--recorder wpr writes two files, a .wprp profile and the script that runs it, so it takes "
+    L"-o NAME.cmd, not --stdout";
+
+// The warnings on standard error; with --strict they refuse the profile.
+int reportWarnings(const std::vector<std::wstring>& warnings, const CommandLine& line,
+                   ScriptToolHost& host, Reporter& reporter) {
+    for (const std::wstring& warning : warnings) {
+        host.writeError(L"corvane-script: warning: " + warning + L"\n");
+    }
+    if (line.strict && !warnings.empty()) {
+        return reporter.fail(kExitBadInput,
+                             L"--strict: nothing written, as the profile has " +
+                                 std::to_wstring(warnings.size()) +
+                                 (warnings.size() == 1 ? L" warning" : L" warnings"));
+    }
+    return kExitDone;
+}
+
+std::wstring notWrittenMessage(const std::wstring& path, FileWrite written,
+                               const std::wstring& why) {
+    if (written == FileWrite::NameTaken) {
+        return quoted(path, kShownPathLength) + L" exists; give --force to replace it";
+    }
+    return L"cannot write " + quoted(path, kShownPathLength) + (why.empty() ? L"" : L": " + why);
+}
+
+// What the run has read, for the writer of the chosen recorder.
+struct ScriptJob {
+    const CommandLine& line;
+    const TraceSettings& settings;
+    const ProfileReader& reader;
+    LocalTime now;
+    unsigned codePage;
+    const LineByteCount& bytesOf;
+};
+
+// Where the file name starts in a path: after the last separator of either system.
+std::size_t fileNameStart(const std::wstring& path) {
+    const std::size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? 0 : separator + 1;
+}
+
+// NAME.wprp beside NAME.cmd: the script's extension, or none, gives way to .wprp.
+std::wstring profilePathBeside(const std::wstring& scriptPath) {
+    const std::size_t nameStart = fileNameStart(scriptPath);
+    const std::size_t dot = scriptPath.rfind(L'.');
+    const bool extension = dot != std::wstring::npos && dot > nameStart;
+    return scriptPath.substr(0, extension ? dot : scriptPath.size()) + L".wprp";
+}
+
+// The profile's file name is written into the script, between quotes after %~dp0 and before
+// the '!' that wpr takes for the end of the file's name.
+std::optional<std::wstring> profileFileNameProblem(std::wstring_view name) {
+    for (const wchar_t c : name) {
+        if (isRefusedControlCharacter(c)) {
+            return controlCharacterProblem(c);
+        }
+        if (c == L'"' || c == L'%' || c == L'!') {
+            return std::wstring(L"holds '") + c +
+                   (c == L'!' ? L"', which wpr takes for the end of the profile's file name"
+                              : L"', which the command prompt would read as syntax in the script");
+        }
+    }
+    return std::nullopt;
+}
+
+// The longest line of the WPR script against the prompt's limit. The values that reach its lines
+// are the ETL Out Path, the image name and the profile's file name.
+std::optional<std::wstring> overlongWprLine(const std::wstring& script,
+                                            const LineByteCount& bytesOf, unsigned codePage) {
+    std::size_t number = 0;
+    for (std::size_t start = 0; start < script.size(); ++number) {
+        const std::size_t end = script.find(L"\r\n", start);
+        const std::wstring_view text(script.data() + start, end - start);
+        start = end + 2;
+        std::size_t length = utf16Length(text);
+        bool bytes = false;
+        if (length <= kCommandPromptLineLimit && bytesOf) {
+            const std::optional<std::size_t> count = bytesOf(text);
+            bytes = count && *count > kCommandPromptLineLimit;
+            length = bytes ? *count : length;
+        }
+        if (length > kCommandPromptLineLimit) {
+            return L"line " + std::to_wstring(number + 1) + L" of the script would be " +
+                   groupedNumber(length) +
+                   (bytes ? L" bytes long in code page " + std::to_wstring(codePage)
+                          : std::wstring(L" characters long")) +
+                   L", " + groupedNumber(length - kCommandPromptLineLimit) + L" more than the " +
+                   groupedNumber(kCommandPromptLineLimit) +
+                   L" that the command prompt reads. Use a shorter etl-out-path, "
+                   L"process-name-or-pid or file name.";
+        }
+    }
+    return std::nullopt;
+}
+
+// Writes the first file, keeping what it replaces so that it can be put back. `created` tells
+// whether the name was free.
+struct KeptEarlier {
+    bool created = false;
+    std::string earlier;
+};
+
+// The largest earlier .wprp that is kept to be put back; a real one is a few kilobytes.
+constexpr std::size_t kLargestKeptFile = 64U << 20;
+
+FileWrite writeUndoably(ScriptToolHost& host, const std::wstring& path, const std::string& bytes,
+                        bool force, KeptEarlier& kept, std::wstring& why) {
+    const FileWrite fresh = host.writeFile(path, bytes, false, why);
+    if (fresh != FileWrite::NameTaken || !force) {
+        kept.created = fresh == FileWrite::Written;
+        return fresh;
+    }
+    std::wstring readWhy;
+    if (!host.readFile(path, kLargestKeptFile, kept.earlier, readWhy) ||
+        kept.earlier.size() > kLargestKeptFile) {
+        why = L"the earlier file cannot be kept to be put back should the script not be written" +
+              (readWhy.empty() ? std::wstring() : L" (" + readWhy + L")");
+        return FileWrite::Failed;
+    }
+    return host.writeFile(path, bytes, true, why);
+}
+
+// Takes the first file of a pair back: removed where it was new, the earlier text put back.
+std::wstring undoWrite(ScriptToolHost& host, const std::wstring& path, const KeptEarlier& kept) {
+    std::wstring why;
+    const bool undone = kept.created
+                            ? host.removeFile(path, why)
+                            : host.writeFile(path, kept.earlier, true, why) == FileWrite::Written;
+    if (undone) {
+        return L"; " + quoted(path, kShownPathLength) +
+               (kept.created ? L", written before it, is removed again"
+                             : L" holds its earlier text again");
+    }
+    return L"; " + quoted(path, kShownPathLength) + L", written before it, could not be " +
+           (kept.created ? L"removed" : L"given its earlier text back") +
+           (why.empty() ? L"" : L": " + why);
+}
+
+// The .wprp profile and the script that runs it with wpr.exe: both written, or neither.
+int writeWprPair(const ScriptJob& job, ScriptToolHost& host, Reporter& reporter) {
+    const CommandLine& line = job.line;
+    if (line.toStandardOutput) {
+        return reporter.fail(kExitBadInput, kWprNoStandardOutput);
+    }
+    WprProfile profile;
+    std::wstring refusal;
+    if (!BuildWprProfile(job.settings, profile, refusal)) {
+        return reporter.fail(kExitBadInput, refusal);
+    }
+    const std::wstring scriptPath = line.output ? *line.output : DefaultScriptName(job.now);
+    const std::wstring profilePath = profilePathBeside(scriptPath);
+    if (equalsFolded(profilePath, scriptPath)) {
+        return reporter.fail(kExitBadInput,
+                             L"-o names the script, and its profile is written beside it with "
+                             L"the extension .wprp: give a name that does not end in .wprp");
+    }
+    const std::wstring profileName = profilePath.substr(fileNameStart(profilePath));
+    if (const std::optional<std::wstring> problem = profileFileNameProblem(profileName)) {
+        return reporter.fail(kExitBadInput,
+                             L"the profile's file name " + quoted(profileName) + L" " + *problem);
+    }
+    const std::optional<std::wstring> script = BuildWprScript(job.settings, profile, profileName);
+    if (!script) {
+        return reporter.fail(kExitBadInput, kNothingToTrace);
+    }
+    // Every value passes the checks of the xperf script, also those only the profile carries.
+    if (const std::optional<std::wstring> unsafe =
+            unsafeValueMessage(job.settings, job.reader, *line.profile)) {
+        return reporter.fail(kExitBadInput, *unsafe);
+    }
+    if (const std::optional<std::wstring> overlong =
+            overlongWprLine(*script, job.bytesOf, job.codePage)) {
+        return reporter.fail(kExitBadInput, *overlong);
+    }
+    std::string scriptBytes;
+    if (const int status = encodeScript(*script, job.codePage, host, reporter, scriptBytes);
+        status != kExitDone) {
+        return status;
+    }
+    // The file says it is UTF-8, so it is; a character UTF-8 cannot hold would come back changed.
+    const std::string profileBytes = toUtf8(profile.xml);
+    std::wstring readBack;
+    if (!fromUtf8(profileBytes, readBack) || readBack != profile.xml) {
+        return reporter.fail(kExitBadInput, L"the WPR profile holds a character that UTF-8 cannot "
+                                            L"hold (a lone surrogate)");
+    }
+    std::vector<std::wstring> warnings = recordingWarningTexts(job.settings);
+    warnings.insert(warnings.end(), profile.warnings.begin(), profile.warnings.end());
+    if (const int status = reportWarnings(warnings, line, host, reporter); status != kExitDone) {
+        return status;
+    }
+
+    KeptEarlier kept;
+    std::wstring why;
+    const FileWrite first = writeUndoably(host, profilePath, profileBytes, line.force, kept, why);
+    if (first != FileWrite::Written) {
+        return reporter.fail(kExitNotWritten, notWrittenMessage(profilePath, first, why) +
+                                                  L"; the script is not written either");
+    }
+    const FileWrite second = host.writeFile(scriptPath, scriptBytes, line.force, why);
+    if (second != FileWrite::Written) {
+        return reporter.fail(kExitNotWritten, notWrittenMessage(scriptPath, second, why) +
+                                                  undoWrite(host, profilePath, kept));
+    }
+    return kExitDone;
+}
+
 int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporter) {
     std::string profileText;
     std::wstring why;
@@ -301,11 +530,6 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
             L"(there is one only on Windows): add 'etl-out-path = FILE'");
     }
 
-    const std::optional<std::wstring> script = BuildCaptureScript(settings);
-    if (!script) {
-        return reporter.fail(kExitBadInput, L"nothing to trace: select at least one kernel-flag "
-                                            L"or provider, or set heap = yes");
-    }
     // Lines are measured in the bytes they will have; without a code page the script is ASCII.
     const unsigned codePage = line.codePage ? *line.codePage : host.scriptCodePage();
     LineByteCount bytesOf;
@@ -318,6 +542,15 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
             return lineBytes.size();
         };
     }
+    const ScriptJob job{line, settings, reader, now, codePage, bytesOf};
+    if (reader.recorder() == L"wpr") {
+        return writeWprPair(job, host, reporter);
+    }
+
+    const std::optional<std::wstring> script = BuildCaptureScript(settings);
+    if (!script) {
+        return reporter.fail(kExitBadInput, kNothingToTrace);
+    }
     if (const std::optional<std::wstring> refusal =
             unrunnableScriptMessage(settings, *script, reader, *line.profile, bytesOf, codePage)) {
         return reporter.fail(kExitBadInput, *refusal);
@@ -327,15 +560,9 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
         status != kExitDone) {
         return status;
     }
-    const std::vector<std::wstring> warnings = recordingWarningTexts(settings);
-    for (const std::wstring& warning : warnings) {
-        host.writeError(L"corvane-script: warning: " + warning + L"\n");
-    }
-    if (line.strict && !warnings.empty()) {
-        return reporter.fail(kExitBadInput,
-                             L"--strict: nothing written, as the profile has " +
-                                 std::to_wstring(warnings.size()) +
-                                 (warnings.size() == 1 ? L" warning" : L" warnings"));
+    if (const int status = reportWarnings(recordingWarningTexts(settings), line, host, reporter);
+        status != kExitDone) {
+        return status;
     }
 
     if (line.toStandardOutput) {
@@ -345,17 +572,10 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
         return kExitDone;
     }
     const std::wstring path = line.output ? *line.output : DefaultScriptName(now);
-    switch (host.writeFile(path, bytes, line.force, why)) {
-    case FileWrite::Written:
-        return kExitDone;
-    case FileWrite::NameTaken:
-        return reporter.fail(kExitNotWritten, quoted(path, kShownPathLength) +
-                                                  L" exists; give --force to replace it");
-    case FileWrite::Failed:
-        break;
-    }
-    return reporter.fail(kExitNotWritten, L"cannot write " + quoted(path, kShownPathLength) +
-                                              (why.empty() ? L"" : L": " + why));
+    const FileWrite written = host.writeFile(path, bytes, line.force, why);
+    return written == FileWrite::Written
+               ? kExitDone
+               : reporter.fail(kExitNotWritten, notWrittenMessage(path, written, why));
 }
 
 } // namespace
@@ -370,8 +590,8 @@ int runScriptTool(const std::vector<std::wstring>& arguments, ScriptToolHost& ho
 
     if (line.help || line.version) {
         const std::string version = CORVANE_VERSION_TEXT;
-        const std::wstring text =
-            line.help ? std::wstring(kUsage) : std::wstring(version.begin(), version.end()) + L"\n";
+        const std::wstring text = line.help ? std::wstring(kUsage) + L"\n" + kWprRecorderHelp
+                                            : std::wstring(version.begin(), version.end()) + L"\n";
         return host.writeOutputText(text) ? kExitDone : kExitNotWritten;
     }
     if (line.describe && line.list != L"kernel" && line.list != L"stackwalk") {
@@ -394,6 +614,9 @@ int runScriptTool(const std::vector<std::wstring>& arguments, ScriptToolHost& ho
     }
     if (line.output && line.toStandardOutput) {
         return reporter.fail(kExitBadInput, L"give -o FILE or --stdout, not both");
+    }
+    if (line.recorder == L"wpr" && line.toStandardOutput) {
+        return reporter.fail(kExitBadInput, kWprNoStandardOutput);
     }
     return writeScript(line, host, reporter);
 }

@@ -30,6 +30,9 @@ public:
     // holds the reason.
     [[nodiscard]] virtual FileWrite writeFile(const std::wstring& path, const std::string& bytes,
                                               bool replaceExisting, std::wstring& why) = 0;
+    // Removes a file that this run has just written, when the file written after it failed;
+    // false with the reason where it stays.
+    [[nodiscard]] virtual bool removeFile(const std::wstring& path, std::wstring& why) = 0;
 
     // The desktop folder (none off Windows) and the clock, for the defaults and the file name.
     [[nodiscard]] virtual DefaultsEnvironment defaultsEnvironment() = 0;

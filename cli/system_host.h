@@ -12,6 +12,7 @@ public:
                                 std::wstring& why) override;
     [[nodiscard]] FileWrite writeFile(const std::wstring& path, const std::string& bytes,
                                       bool replaceExisting, std::wstring& why) override;
+    [[nodiscard]] bool removeFile(const std::wstring& path, std::wstring& why) override;
     [[nodiscard]] DefaultsEnvironment defaultsEnvironment() override;
     [[nodiscard]] unsigned scriptCodePage() override;
     [[nodiscard]] Encoding encode(const std::wstring& text, unsigned codePage,

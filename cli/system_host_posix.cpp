@@ -10,6 +10,8 @@
 #include <ctime>
 #include <optional>
 
+#include <unistd.h>
+
 namespace corvane {
 namespace {
 
@@ -99,6 +101,14 @@ FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::s
     const std::wstring refusal = refusalReason(outcome);
     why = error != 0 ? refusal + L" (" + systemReason(error) + L")" : refusal;
     return FileWrite::Failed;
+}
+
+bool SystemScriptToolHost::removeFile(const std::wstring& path, std::wstring& why) {
+    if (::unlink(toUtf8(path).c_str()) != 0) {
+        why = systemReason(errno);
+        return false;
+    }
+    return true;
 }
 
 DefaultsEnvironment SystemScriptToolHost::defaultsEnvironment() {

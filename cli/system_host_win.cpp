@@ -149,6 +149,14 @@ FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::s
     return FileWrite::Failed;
 }
 
+bool SystemScriptToolHost::removeFile(const std::wstring& path, std::wstring& why) {
+    if (!DeleteFileW(withLongPathPrefix(path).c_str())) {
+        why = systemReason(GetLastError());
+        return false;
+    }
+    return true;
+}
+
 DefaultsEnvironment SystemScriptToolHost::defaultsEnvironment() {
     return platformDefaultsEnvironment();
 }

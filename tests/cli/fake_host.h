@@ -49,6 +49,10 @@ public:
         files[path] = bytes;
         return FileWrite::Written;
     }
+    bool removeFile(const std::wstring& path, std::wstring& why) override {
+        why = L"no such file";
+        return files.erase(path) == 1;
+    }
     DefaultsEnvironment defaultsEnvironment() override {
         return DefaultsEnvironment{[this] { return desktop; }, [this] { return now; }};
     }

@@ -2,12 +2,16 @@
 // log file named by CORVANE_STANDIN_LOG, one JSON object a line. Every UTF-16 unit outside
 // printable ASCII is written as \uXXXX, so the log is ASCII and keeps even lone surrogates exactly
 // as the program received them. As xperf it reads its arguments by xperf's grammar and fails,
-// with an "error" in its record, on anything else.
+// with an "error" in its record, on anything else. As wpr it does the same by wpr's grammar, and
+// -start also needs the file to define a profile of that name; with CORVANE_WPR_START_FAILS set
+// to an exit code, -start fails with it, as wpr does with an HRESULT.
 #include "tests/support/console_tool.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cwchar>
 #include <regex>
 #include <string>
 
@@ -78,6 +82,51 @@ bool isXperfCall(const std::wstring& arguments) {
     return std::regex_match(arguments, calls);
 }
 
+// wpr's calls in a capture script: -start FILE!NAME [-filemode], -stop FILE, -heaptracingconfig
+// NAME enable|disable and -cancel, over the arguments led by U+0001.
+bool isWprCall(const std::wstring& arguments) {
+    const std::wregex calls(LR"(\x01-start\x01[^\x01]+![^\x01!]+(\x01-filemode)?)"
+                            LR"(|\x01-stop\x01[^-\x01][^\x01]*|\x01-cancel)"
+                            LR"(|\x01-heaptracingconfig\x01[^-\x01][^\x01]*\x01(enable|disable))");
+    return std::regex_match(arguments, calls);
+}
+
+// Whether the file of `FILE!NAME` exists and holds a <Profile> element named NAME.
+bool definesProfile(const std::wstring& fileAndName) {
+    const std::size_t bang = fileAndName.rfind(L'!');
+    const OwnedHandle file(CreateFileW(fileAndName.substr(0, bang).c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isOpen()) {
+        return false;
+    }
+    std::string text;
+    char block[65536];
+    DWORD count = 0;
+    while (ReadFile(file.get(), block, sizeof block, &count, nullptr) && count > 0) {
+        text.append(block, count);
+    }
+    const std::wstring name = fileAndName.substr(bang + 1);
+    char utf8[1024];
+    const int length = WideCharToMultiByte(CP_UTF8, 0, name.c_str(), static_cast<int>(name.size()),
+                                           utf8, sizeof utf8, nullptr, nullptr);
+    const std::string quotedName =
+        " Name=\"" + std::string(utf8, length > 0 ? static_cast<std::size_t>(length) : 0U) + "\"";
+    for (std::size_t at = text.find("<Profile "); at != std::string::npos;
+         at = text.find("<Profile ", at + 1)) {
+        const std::size_t end = text.find('>', at);
+        if (text.substr(at, end - at).find(quotedName) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool endsWith(const std::wstring& text, const wchar_t* tail) {
+    const std::size_t length = wcslen(tail);
+    return text.size() >= length && _wcsicmp(text.c_str() + text.size() - length, tail) == 0;
+}
+
 } // namespace
 
 int main() {
@@ -110,12 +159,15 @@ int main() {
     for (int index = 1; index < arguments.count(); ++index) {
         led += L'\x01' + std::wstring(arguments[index]);
     }
-    const bool asXperf =
-        image.size() >= 9 && _wcsicmp(image.c_str() + image.size() - 9, L"xperf.exe") == 0;
-    const bool error = asXperf && !isXperfCall(led);
+    const bool asXperf = endsWith(image, L"\\xperf.exe");
+    const bool asWpr = endsWith(image, L"\\wpr.exe");
+    const bool error = (asXperf && !isXperfCall(led)) || (asWpr && !isWprCall(led)) ||
+                       (asWpr && led.rfind(L"\x01-start", 0) == 0 && !definesProfile(arguments[2]));
     if (error) {
-        record += ",\"error\":\"the arguments make none of xperf's calls\"";
+        record += ",\"error\":\"the arguments make none of the program's calls\"";
     }
+    const std::wstring startFails = environmentValue(L"CORVANE_WPR_START_FAILS");
+    const bool failedStart = asWpr && led.rfind(L"\x01-start", 0) == 0 && !startFails.empty();
     record += "}\n";
 
     // Appending: every call of one script run lands in the same log, in call order.
@@ -131,8 +183,9 @@ int main() {
         return 6;
     }
     if (error) {
-        std::fprintf(stderr, "xperf stand-in: the arguments make none of xperf's calls\n");
+        std::fprintf(stderr, "stand-in: the arguments make none of the program's calls\n");
         return 7;
     }
-    return 0;
+    // An HRESULT such as 0x80070005, which cmd shows as a negative number.
+    return failedStart ? static_cast<int>(wcstoul(startFails.c_str(), nullptr, 0)) : 0;
 }
