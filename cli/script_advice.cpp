@@ -86,9 +86,13 @@ std::vector<std::wstring> describedStackwalkEvents() {
     });
 }
 
-std::vector<std::wstring> recordingWarningTexts(const TraceSettings& settings) {
+std::vector<std::wstring> recordingWarningTexts(const TraceSettings& settings, bool forWpr) {
     std::vector<std::wstring> texts;
     for (const RecordingFinding& finding : findRecordingWarnings(settings)) {
+        if (forWpr && (finding.warning == RecordingWarning::NoMaxFileSize ||
+                       finding.warning == RecordingWarning::FewerMaxThanMinBuffers)) {
+            continue;
+        }
         texts.push_back(warningText(finding, settings));
     }
     return texts;

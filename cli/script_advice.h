@@ -17,7 +17,10 @@ namespace corvane {
 // flag that emits it, or that no source names one.
 [[nodiscard]] std::vector<std::wstring> describedStackwalkEvents();
 
-// One sentence per finding of findRecordingWarnings, named by the profile's keys.
-[[nodiscard]] std::vector<std::wstring> recordingWarningTexts(const TraceSettings& settings);
+// One sentence per finding of findRecordingWarnings, named by the profile's keys. For WPR's
+// profile the file size and the buffer counts are left to its own warnings: it takes one buffer
+// count, and says in its words what a circular file without a size does.
+[[nodiscard]] std::vector<std::wstring> recordingWarningTexts(const TraceSettings& settings,
+                                                              bool forWpr = false);
 
 } // namespace corvane

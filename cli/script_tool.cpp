@@ -471,7 +471,7 @@ int writeWprPair(const ScriptJob& job, ScriptToolHost& host, Reporter& reporter)
         return reporter.fail(kExitBadInput, L"the WPR profile holds a character that UTF-8 cannot "
                                             L"hold (a lone surrogate)");
     }
-    std::vector<std::wstring> warnings = recordingWarningTexts(job.settings);
+    std::vector<std::wstring> warnings = recordingWarningTexts(job.settings, true);
     warnings.insert(warnings.end(), profile.warnings.begin(), profile.warnings.end());
     if (const int status = reportWarnings(warnings, line, host, reporter); status != kExitDone) {
         return status;

@@ -1,5 +1,5 @@
-// The recipes shipped in profiles/: each makes its script without a warning, and each of its stack
-// walks has the kernel flag that emits the event selected.
+// The recipes shipped in profiles/: each makes its script, and its WPR pair, without a warning,
+// and each of its stack walks has the kernel flag that emits the event selected.
 #include "cli/profile.h"
 #include "cli/utf8.h"
 #include "settings/stackwalk_events.h"
@@ -31,6 +31,12 @@ TEST(Recipes, EachIsAcceptedStrictlyAndSelectsTheFlagOfEveryStackWalk) {
         EXPECT_EQ(host.run({L"recipe.profile", L"--stdout", L"--strict"}), kExitDone)
             << toUtf8(host.errors);
         EXPECT_EQ(host.errors, L"");
+        // Every recipe has a WPR form too, also without a warning.
+        EXPECT_EQ(
+            host.run({L"recipe.profile", L"--recorder", L"wpr", L"--strict", L"-o", L"r.cmd"}),
+            kExitDone)
+            << toUtf8(host.errors);
+        EXPECT_EQ(host.files.count(L"r.wprp") + host.files.count(L"r.cmd"), 2U);
 
         ProfileReader reader{TraceSettings{}};
         std::wstring error;
