@@ -3,29 +3,34 @@
 
 namespace corvane {
 
-// Lines of at most 78 columns, so that each stays one comment line of the template.
+// Lines of at most 76 columns, so that each stays one comment line of the template.
 inline constexpr wchar_t kWprRecorderHelp[] =
     L"Capturing with the Windows Performance Recorder\n"
-    L"Choose --recorder wpr (or recorder = wpr) where xperf.exe is not installed: wpr.exe\n"
-    L"ships with Windows 10 and later and needs nothing else. It writes two files,\n"
-    L"NAME.wprp, a WPR profile of the same capture, and NAME.cmd, which records it\n"
-    L"(-o NAME.cmd; without -o the timestamped name; a name without .cmd keeps its\n"
-    L"folder and gets .wprp in place of its extension; --stdout is refused). Keep them\n"
-    L"together: the script finds the profile in its own folder. Both are written or\n"
-    L"neither. The script runs, from an elevated prompt, after a key:\n"
-    L"  wpr -heaptracingconfig NAME.exe enable     (heap traced by image name)\n"
-    L"  wpr -start \"FOLDER\\NAME.wprp!PROFILE\" [-filemode]\n"
-    L"and after a second key wpr -stop \"ETL-OUT-PATH\", then the heap switch's disable.\n"
-    L"It shows where the trace is and opens it with wpa only where WPA is installed.\n"
-    L"If the start fails (not elevated, or another recording runs: wpr -cancel ends\n"
-    L"it), the script says so, turns the heap switch off again and exits with wpr's\n"
-    L"code, without waiting for the second key.\n"
-    L"What maps: kernel flags (groups expanded) become SystemProvider keywords, stack\n"
-    L"walks Stack values, providers EventProviders with their keywords, level, stack\n"
-    L"and capture state, buffer-size-kb the BufferSize, the session names the\n"
-    L"collectors' names, a heap PID the HeapEventProvider's process id.\n"
-    L"No WPR form: Append and NewFile (refused); the three log paths (WPR records to\n"
-    L"files of its own and merges them into etl-out-path; a path set away from its\n"
-    L"default is a warning).\n";
+    L"Choose --recorder wpr (or recorder = wpr) where xperf.exe is not installed:\n"
+    L"wpr.exe ships with Windows 10 and later and needs nothing else. Two files:\n"
+    L"NAME.wprp, a WPR profile of the same capture, and NAME.cmd, which records\n"
+    L"it. -o NAME.cmd names them (another extension, or none, gives way to\n"
+    L".wprp; without -o the timestamped name); --stdout is refused. Both are\n"
+    L"written or neither. Keep them together: the script finds the profile in\n"
+    L"its own folder. From an elevated prompt, after a key, it runs\n"
+    L"wpr -heaptracingconfig NAME.exe enable (heap traced by image name) and\n"
+    L"wpr -start \"FOLDER\\NAME.wprp!Corvane\" -filemode; after a second key\n"
+    L"wpr -stop \"ETL-OUT-PATH\" and the heap switch's disable. It shows where the\n"
+    L"trace is, and opens it with wpa only where WPA is installed. If the start\n"
+    L"fails (not elevated, or another recording runs: wpr -cancel ends it), it\n"
+    L"says so, turns the heap switch off and exits with wpr's code.\n"
+    L"What maps: kernel flags (groups expanded) become SystemProvider keywords,\n"
+    L"stack walks Stack values, providers EventProviders with their keywords,\n"
+    L"level, stack and capture state, buffer-size-kb the BufferSize, the larger\n"
+    L"of min-buffers and max-buffers the one Buffers count WPR takes, the session\n"
+    L"names the collectors' names, one or two heap PIDs the HeapEventProvider's.\n"
+    L"Sequential and Circular record to a file of max-file-size-mb (Circular\n"
+    L"keeps the newest events in it, as xperf's does, not in memory). Every\n"
+    L"provider records to nonpaged buffers (NonPagedMemory), as with xperf, since\n"
+    L"a kernel-mode provider needs them. No WPR form: Append and NewFile\n"
+    L"(refused), more than two heap PIDs (refused), the three log paths (WPR\n"
+    L"merges files of its own into etl-out-path; a path set away from its\n"
+    L"default is a warning), and flags that only some WPR versions know (a\n"
+    L"warning that names them).\n";
 
 } // namespace corvane

@@ -429,9 +429,19 @@ int writeWprPair(const ScriptJob& job, ScriptToolHost& host, Reporter& reporter)
     if (line.toStandardOutput) {
         return reporter.fail(kExitBadInput, kWprNoStandardOutput);
     }
+    const TraceSettings& settings = job.settings;
+    if (settings.kernelFlags.empty() && settings.providers.empty() && settings.heapEnabled == 0) {
+        return reporter.fail(kExitBadInput, kNothingToTrace);
+    }
+    // Every value passes the checks of the xperf script, also those only the profile carries, and
+    // first, so that a refusal names the profile line as it does for xperf.
+    if (const std::optional<std::wstring> unsafe =
+            unsafeValueMessage(settings, job.reader, *line.profile)) {
+        return reporter.fail(kExitBadInput, *unsafe);
+    }
     WprProfile profile;
     std::wstring refusal;
-    if (!BuildWprProfile(job.settings, profile, refusal)) {
+    if (!BuildWprProfile(settings, profile, refusal)) {
         return reporter.fail(kExitBadInput, refusal);
     }
     const std::wstring scriptPath = line.output ? *line.output : DefaultScriptName(job.now);
@@ -446,14 +456,9 @@ int writeWprPair(const ScriptJob& job, ScriptToolHost& host, Reporter& reporter)
         return reporter.fail(kExitBadInput,
                              L"the profile's file name " + quoted(profileName) + L" " + *problem);
     }
-    const std::optional<std::wstring> script = BuildWprScript(job.settings, profile, profileName);
+    const std::optional<std::wstring> script = BuildWprScript(settings, profile, profileName);
     if (!script) {
         return reporter.fail(kExitBadInput, kNothingToTrace);
-    }
-    // Every value passes the checks of the xperf script, also those only the profile carries.
-    if (const std::optional<std::wstring> unsafe =
-            unsafeValueMessage(job.settings, job.reader, *line.profile)) {
-        return reporter.fail(kExitBadInput, *unsafe);
     }
     if (const std::optional<std::wstring> overlong =
             overlongWprLine(*script, job.bytesOf, job.codePage)) {
@@ -471,7 +476,7 @@ int writeWprPair(const ScriptJob& job, ScriptToolHost& host, Reporter& reporter)
         return reporter.fail(kExitBadInput, L"the WPR profile holds a character that UTF-8 cannot "
                                             L"hold (a lone surrogate)");
     }
-    std::vector<std::wstring> warnings = recordingWarningTexts(job.settings, true);
+    std::vector<std::wstring> warnings = recordingWarningTexts(settings, true);
     warnings.insert(warnings.end(), profile.warnings.begin(), profile.warnings.end());
     if (const int status = reportWarnings(warnings, line, host, reporter); status != kExitDone) {
         return status;
