@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,124 +14,100 @@ namespace corvane {
 namespace {
 
 using testing::FakeHost;
+using Files = std::map<std::wstring, std::string>;
 
-constexpr char kProfile[] = "etl-out-path = C:\\traces\\out.etl\n"
-                            "kernel-flag = PROC_THREAD\n"
-                            "heap = yes\n"
-                            "process-name-or-pid = notepad\n";
+constexpr char kProfile[] = "etl-out-path = C:\\traces\\out.etl\nkernel-flag = PROC_THREAD\n"
+                            "heap = yes\nprocess-name-or-pid = notepad\n";
 
-FakeHost hostWithProfile(const std::string& extra = "") {
-    FakeHost host;
-    host.files[L"p.txt"] = kProfile + extra;
-    return host;
+// The command line's words, split at blanks.
+std::vector<std::wstring> words(const std::wstring& line) {
+    std::vector<std::wstring> result;
+    for (std::size_t start = 0; start < line.size();) {
+        const std::size_t end = std::min(line.find(L' ', start), line.size());
+        result.push_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
 }
 
 TEST(WprPair, NamesTheProfileAfterTheScriptAndTheScriptFindsItInItsFolder) {
-    struct Case {
-        std::vector<std::wstring> output; // the -o option, or none
-        const wchar_t* script;
-        const wchar_t* profile;
-        const wchar_t* start; // the start line's profile path
+    // The arguments, the script, the profile beside it, and the profile's name on the start line.
+    const std::vector<std::vector<std::wstring>> cases = {
+        {L"-o out/capture.cmd", L"out/capture.cmd", L"out/capture.wprp", L"capture.wprp"},
+        {L"", L"20240105_093000.cmd", L"20240105_093000.wprp", L"20240105_093000.wprp"},
+        {L"-o D:\\k.it\\run", L"D:\\k.it\\run", L"D:\\k.it\\run.wprp", L"run.wprp"},
+        {L"-o run.BAT", L"run.BAT", L"run.wprp", L"run.wprp"},
     };
-    const Case cases[] = {
-        {{L"-o", L"out/capture.cmd"}, L"out/capture.cmd", L"out/capture.wprp", L"capture.wprp"},
-        {{}, L"20240105_093000.cmd", L"20240105_093000.wprp", L"20240105_093000.wprp"},
-        {{L"-o", L"D:\\k.it\\run"}, L"D:\\k.it\\run", L"D:\\k.it\\run.wprp", L"run.wprp"},
-        {{L"-o", L"run.BAT"}, L"run.BAT", L"run.wprp", L"run.wprp"},
-    };
-    for (const Case& entry : cases) {
-        SCOPED_TRACE(entry.script);
-        FakeHost host = hostWithProfile();
-        std::vector<std::wstring> arguments = {L"p.txt", L"--recorder", L"wpr"};
-        arguments.insert(arguments.end(), entry.output.begin(), entry.output.end());
-        ASSERT_EQ(host.run(arguments), kExitDone) << toUtf8(host.errors);
+    for (const std::vector<std::wstring>& entry : cases) {
+        SCOPED_TRACE(toUtf8(entry[1]));
+        FakeHost host;
+        host.files[L"p.txt"] = kProfile;
+        ASSERT_EQ(host.run(words(L"p.txt --recorder wpr " + entry[0])), kExitDone)
+            << toUtf8(host.errors);
         ASSERT_EQ(host.files.size(), 3U);
-        const std::string& script = host.files[entry.script];
-        EXPECT_NE(script.find("wpr -start \"%~dp0" + toUtf8(entry.start) + "!Corvane\" -filemode"),
-                  std::string::npos);
-        EXPECT_EQ(host.files[entry.profile].rfind("<?xml version=\"1.0\" encoding=\"utf-8\"?>", 0),
-                  0U);
+        const std::string start = "wpr -start \"%~dp0" + toUtf8(entry[3]) + "!Corvane\" -filemode";
+        EXPECT_NE(host.files[entry[1]].find(start), std::string::npos);
+        EXPECT_EQ(host.files[entry[2]].rfind("<?xml version=\"1.0\" encoding=\"utf-8\"?>", 0), 0U);
     }
 }
 
 TEST(WprPair, AFailureOfEitherFileLeavesEveryNameAsItWas) {
     struct Case {
         const char* what;
-        std::map<std::wstring, std::string> before; // beside the profile p.txt
-        std::vector<std::wstring> unwritable;
+        Files before; // beside the profile p.txt
+        std::wstring unwritable;
         bool force;
-        int status;
     };
     const Case cases[] = {
-        {"the script's name is taken", {{L"c.cmd", "mine"}}, {}, false, kExitNotWritten},
-        {"the profile's name is taken", {{L"c.wprp", "mine"}}, {}, false, kExitNotWritten},
-        {"the script cannot be written", {}, {L"c.cmd"}, false, kExitNotWritten},
+        {"the script's name is taken", {{L"c.cmd", "mine"}}, L"", false},
+        {"the profile's name is taken", {{L"c.wprp", "mine"}}, L"", false},
+        {"the script cannot be written", {}, L"c.cmd", false},
         {"the script cannot replace its earlier file",
          {{L"c.wprp", "earlier profile"}, {L"c.cmd", "earlier script"}},
-         {L"c.cmd"},
-         true,
-         kExitNotWritten},
-        {"the profile cannot be written",
-         {{L"c.cmd", "earlier script"}},
-         {L"c.wprp"},
-         true,
-         kExitNotWritten},
-        {"Append has no WPR form", {}, {}, true, kExitBadInput},
+         L"c.cmd",
+         true},
+        {"the profile cannot be written", {{L"c.cmd", "earlier script"}}, L"c.wprp", true},
     };
     for (const Case& entry : cases) {
         SCOPED_TRACE(entry.what);
-        FakeHost host =
-            hostWithProfile(entry.status == kExitBadInput ? "file-mode = Append\n" : "");
-        host.files.insert(entry.before.begin(), entry.before.end());
-        host.unwritableFolders = entry.unwritable;
-        const std::map<std::wstring, std::string> files = host.files;
-        std::vector<std::wstring> arguments = {L"p.txt", L"--recorder", L"wpr", L"-o", L"c.cmd"};
-        if (entry.force) {
-            arguments.push_back(L"--force");
-        }
-        EXPECT_EQ(host.run(arguments), entry.status);
+        FakeHost host;
+        host.files = entry.before;
+        host.files[L"p.txt"] = kProfile;
+        host.unwritableFolders = {entry.unwritable.empty() ? L"none" : entry.unwritable};
+        const Files files = host.files;
+        const std::wstring force = entry.force ? L" --force" : L"";
+        EXPECT_EQ(host.run(words(L"p.txt --recorder wpr -o c.cmd" + force)), kExitNotWritten);
         EXPECT_EQ(host.files, files) << toUtf8(host.errors);
     }
 }
 
-TEST(WprPair, RefusesStandardOutputAndWhatTheXperfScriptRefuses) {
-    struct Case {
-        std::vector<std::wstring> arguments;
-        std::string profileLine;
-        const wchar_t* message;
-    };
-    const Case cases[] = {
-        {{L"--recorder", L"wpr", L"--stdout"}, "", L"not --stdout"},
-        {{L"--stdout"}, "recorder = wpr\n", L"not --stdout"},
-        {{L"--set", L"recorder=wpr", L"--stdout"}, "", L"not --stdout"},
-        {{L"--recorder", L"wpr"}, "file-mode = NewFile\n", L"no WPR form"},
-        {{L"--recorder", L"wpr"}, "session-name = A&B\n", L"session-name holds '&'"},
-        {{L"--recorder", L"wpr"}, "heap-path = C:\\h\\\n", L"heap-path"},
-        {{L"--recorder", L"wpr", L"-o", L"100%.cmd"}, "", L"holds '%'"},
-        {{L"--recorder", L"wpr", L"-o", L"a!b.cmd"}, "", L"holds '!'"},
-        {{L"--recorder", L"wpr", L"-o", L"x.WPRP"}, "", L"does not end in .wprp"},
-        {{L"--recorder", L"wpr"},
-         "etl-out-path = C:\\" + std::string(8200, 'x') + "\n",
+TEST(WprPair, RefusesStandardOutputAndWhatTheXperfScriptRefusesWritingNothing) {
+    // The arguments after the profile, a line added to it, and what the message says.
+    const std::vector<std::vector<std::wstring>> cases = {
+        {L"--recorder wpr --stdout", L"", L"not --stdout"},
+        {L"--stdout", L"recorder = wpr", L"not --stdout"},
+        {L"--set recorder=wpr --stdout", L"", L"not --stdout"},
+        {L"--recorder wpr", L"file-mode = Append", L"no WPR form"},
+        {L"--recorder wpr", L"file-mode = NewFile", L"no WPR form"},
+        {L"--recorder wpr", L"session-name = A&B", L"session-name holds '&'"},
+        {L"--recorder wpr", L"heap-path = C:\\h\\", L"heap-path"},
+        {L"--recorder wpr -o 100%.cmd", L"", L"holds '%'"},
+        {L"--recorder wpr -o a!b.cmd", L"", L"holds '!'"},
+        {L"--recorder wpr -o x.WPRP", L"", L"does not end in .wprp"},
+        {L"--recorder wpr --set etl-out-path=C:\\" + std::wstring(8200, L'x'), L"",
          L"8,191 that the command prompt reads"},
-        {{L"--recorder", L"wpr", L"--strict"}, "kernel-path = D:\\k.etl\n", L"--strict"},
-        {{L"--recorder", L"lttng"}, "", L"takes xperf or wpr"},
-        {{}, "recorder = wrp\n", L"did you mean 'wpr'"},
-        {{L"--recorder", L"wpr", L"--set", L"recorder=xperf"}, "", L"set twice"},
+        {L"--recorder wpr --strict", L"kernel-path = D:\\k.etl", L"--strict"},
+        {L"--recorder lttng", L"", L"takes xperf or wpr"},
+        {L"", L"recorder = wrp", L"did you mean 'wpr'"},
+        {L"--recorder wpr --set recorder=xperf", L"", L"set twice"},
     };
-    for (const Case& entry : cases) {
-        SCOPED_TRACE(toUtf8(entry.message));
+    for (const std::vector<std::wstring>& entry : cases) {
+        SCOPED_TRACE(toUtf8(entry[2]));
         FakeHost host;
-        // A later line wins over nothing: a key set twice in one profile is refused, so the
-        // base profile leaves out what a case sets.
-        std::string profile = entry.profileLine.rfind("etl-out-path", 0) == 0
-                                  ? entry.profileLine + "kernel-flag = PROC_THREAD\n"
-                                  : std::string(kProfile) + entry.profileLine;
-        host.files[L"p.txt"] = profile;
-        std::vector<std::wstring> arguments = {L"p.txt"};
-        arguments.insert(arguments.end(), entry.arguments.begin(), entry.arguments.end());
-        const std::map<std::wstring, std::string> files = host.files;
-        EXPECT_EQ(host.run(arguments), kExitBadInput);
-        EXPECT_NE(host.errors.find(entry.message), std::wstring::npos) << toUtf8(host.errors);
+        host.files[L"p.txt"] = kProfile + toUtf8(entry[1]) + "\n";
+        const Files files = host.files;
+        EXPECT_EQ(host.run(words(L"p.txt " + entry[0])), kExitBadInput);
+        EXPECT_NE(host.errors.find(entry[2]), std::wstring::npos) << toUtf8(host.errors);
         EXPECT_EQ(host.files, files);
         EXPECT_EQ(host.output, "");
     }

@@ -1,7 +1,5 @@
-"""The WPR pair of corvane-script --recorder wpr run by Wine's cmd.exe, with a stand-in wpr.exe
-that takes only wpr's calls and starts only a profile that the named file defines, and a stand-in
-wpa.exe in a folder of its own that is on the search path only where a test puts it.
-"""
+"""The pair of corvane-script --recorder wpr run by Wine's cmd.exe and a stand-in wpr.exe with
+wpr's grammar; a stand-in wpa.exe is on the search path only where a test puts its folder."""
 
 import json
 import subprocess
@@ -14,53 +12,38 @@ from test_script_by_cmd import RUN_LIMIT, STANDINS, ScriptRun, programs_and_argu
 
 VIEWER = STANDINS / "viewer"
 TOOL = harness.BUILD / "corvane-script.exe"
-START_FAILS = "0x80070005"  # E_ACCESSDENIED, what an unelevated start gives; -2147024891 to cmd
-
-
-@pytest.fixture(scope="module", autouse=True)
-def built_programs():
-    missing = [path for path in (STANDINS / "wpr.exe", VIEWER / "wpa.exe", TOOL)
-               if not path.exists()]
-    assert not missing, f"build the win32 preset first; missing: {missing}"
 
 
 @pytest.fixture
 def scripts(screen, tmp_path):
+    assert (STANDINS / "wpr.exe").exists() and (VIEWER / "wpa.exe").exists() and TOOL.exists()
     return ScriptRun(screen, tmp_path)
 
 
-def make_pair(scripts, profile_text, script):
-    profile = scripts.folder / "capture.profile"
-    profile.write_text(profile_text, encoding="utf-8")
-    return make_pair_from(scripts, profile, script)
-
-
-def make_pair_from(scripts, profile, script):
+def make_pair(scripts, profile, script):
+    if isinstance(profile, str):
+        (scripts.folder / "capture.profile").write_text(profile, encoding="utf-8")
+        profile = scripts.folder / "capture.profile"
     script.parent.mkdir(parents=True, exist_ok=True)
     made = subprocess.run(["wine", str(TOOL), windows_path(profile), "--recorder", "wpr", "-o",
                            windows_path(script)], env=scripts.screen.env, stdin=subprocess.DEVNULL,
                           capture_output=True, timeout=RUN_LIMIT)
-    assert made.returncode == 0, made.stderr.decode(errors="replace")
-    assert script.with_suffix(".wprp").exists()
+    assert made.returncode == 0 and script.with_suffix(".wprp").exists(), made.stderr
     return script
 
 
-def run_to_end(scripts, script, extra=None, delayed_expansion=False):
-    """Runs the script through a wrapper that shows the exit code cmd keeps for it whole (Wine's
-    own exit status keeps only its low byte); returns that code and cmd's output."""
-    # Run by its name from its own folder: the wrapper's line holds nothing that a prompt with
-    # delayed expansion would change, only the script's own %~dp0 does. A cmd of its own, since
-    # Wine's "call" loses the code of "exit /b".
+def run_to_end(scripts, script, extra=None, switch=b""):
+    """The script's exit code, whole (Wine's own status keeps a byte, its "call" drops "exit /b"
+    codes), and cmd's output; it runs by its name from its own folder."""
     wrapper = scripts.folder / "wrapper.cmd"
-    switch = b"/V:ON " if delayed_expansion else b""
-    wrapper.write_bytes(b'@cmd ' + switch + b'/c "' + script.name.encode() + b'"\r\n'
+    wrapper.write_bytes(b"@cmd " + switch + b' /c "' + script.name.encode() + b'"\r\n'
                         b"@echo exit=%errorlevel%\r\n")
-    keys = scripts.folder / "keys.txt"
-    keys.write_bytes(b"ab")
-    with open(keys, "rb") as keys_in, open(scripts.output, "wb") as output:
-        subprocess.run(["wine", "cmd", "/c", windows_path(wrapper)], stdin=keys_in,
-                       stdout=output, stderr=subprocess.STDOUT, cwd=script.parent,
-                       env=scripts.environment(extra), timeout=RUN_LIMIT)
+    with open(scripts.folder / "keys.txt", "wb+") as keys, open(scripts.output, "wb") as output:
+        keys.write(b"ab")
+        keys.seek(0)
+        subprocess.run(["wine", "cmd", "/c", windows_path(wrapper)], stdin=keys, stdout=output,
+                       stderr=subprocess.STDOUT, cwd=script.parent, env=scripts.environment(extra),
+                       timeout=RUN_LIMIT)
     text = scripts.output.read_text(errors="replace")
     return int(text.rsplit("exit=", 1)[1].split()[0]), text
 
@@ -69,44 +52,38 @@ def wpr(*arguments):
     return ("wpr", list(arguments))
 
 
+def heap_switch(image, state):
+    return [wpr("-heaptracingconfig", image, state)] if image else []
+
+
 def started(script):
     return wpr("-start", windows_path(script.with_suffix(".wprp")) + "!Corvane", "-filemode")
-
-
-def recipe_values(recipe):
-    values = {}
-    for line in recipe.read_text(encoding="utf-8").splitlines():
-        if line.strip() and not line.startswith("#"):
-            key, _, value = line.partition("=")
-            values[key.strip()] = value.strip()
-    return values
 
 
 @pytest.mark.parametrize("recipe", sorted((harness.REPO / "profiles").glob("*.profile")),
                          ids=lambda path: path.stem)
 def test_each_recipes_pair_runs_to_its_end(scripts, recipe):
-    script = make_pair_from(scripts, recipe, scripts.folder / (recipe.stem + ".cmd"))
-    values = recipe_values(recipe)
-    status, output = run_to_end(scripts, script)
+    script = make_pair(scripts, recipe, scripts.folder / (recipe.stem + ".cmd"))
+    values = dict(line.split(" = ", 1) for line in recipe.read_text().splitlines()
+                  if " = " in line and not line.startswith("#"))
     process = values.get("process-name-or-pid", "0")
-    switch = [] if values.get("heap") != "yes" or process.isdigit() else [process + ".exe"]
+    image = process + ".exe" if values.get("heap") == "yes" and not process.isdigit() else None
+    status, output = run_to_end(scripts, script)
     assert programs_and_arguments(scripts.calls()) == (
-        [wpr("-heaptracingconfig", name, "enable") for name in switch]
-        + [started(script), wpr("-stop", values["etl-out-path"])]
-        + [wpr("-heaptracingconfig", name, "disable") for name in switch])
+        heap_switch(image, "enable") + [started(script), wpr("-stop", values["etl-out-path"])]
+        + heap_switch(image, "disable"))
     assert status == 0 and f'The trace is in "{values["etl-out-path"]}"' in output
 
 
 def test_a_failed_start_says_why_undoes_the_heap_switch_and_returns_wprs_code(scripts):
-    script = make_pair(scripts, "etl-out-path = C:\\traces\\out.etl\nkernel-flag = PROC_THREAD\n"
+    script = make_pair(scripts, "etl-out-path = C:\\t\\out.etl\nkernel-flag = PROC_THREAD\n"
                                 "heap = yes\nprocess-name-or-pid = notepad\n",
                        scripts.folder / "capture.cmd")
-    status, output = run_to_end(scripts, script, {"CORVANE_WPR_START_FAILS": START_FAILS})
-    assert programs_and_arguments(scripts.calls()) == [
-        wpr("-heaptracingconfig", "notepad.exe", "enable"),
-        started(script),
-        wpr("-heaptracingconfig", "notepad.exe", "disable"),
-    ]
+    # E_ACCESSDENIED, what an unelevated start gives, which cmd reads as -2147024891.
+    status, output = run_to_end(scripts, script, {"CORVANE_WPR_START_FAILS": "0x80070005"})
+    assert programs_and_arguments(scripts.calls()) == (
+        heap_switch("notepad.exe", "enable") + [started(script)]
+        + heap_switch("notepad.exe", "disable"))
     assert status == -2147024891
     assert "could not start the recording: exit code -2147024891" in output
     assert "elevated" in output and "wpr -cancel" in output
@@ -121,14 +98,10 @@ def test_hostile_values_reach_wpr_and_wpa_as_meant_from_a_folder_with_bangs(scri
                                 "provider = acme\nheap = yes\nprocess-name-or-pid = R&D tool\n",
                        scripts.folder / "kit !x! R&D" / "run it.cmd")
     viewer = {"WINEPATH": windows_path(STANDINS) + ";" + windows_path(VIEWER)}
-    status, _ = run_to_end(scripts, script, viewer, delayed_expansion=True)
+    status, _ = run_to_end(scripts, script, viewer, switch=b"/V:ON")
     calls = [json.loads(line) for line in scripts.log.read_text().splitlines()]
     assert [call.get("error") for call in calls] == [None] * 5
-    assert [(call["argv"][0], call["argv"][1:]) for call in calls] == [
-        wpr("-heaptracingconfig", "R&D tool.exe", "enable"),
-        started(script),
-        wpr("-stop", etl),
-        wpr("-heaptracingconfig", "R&D tool.exe", "disable"),
-        (windows_path(VIEWER / "wpa.exe"), ["-i", etl]),
-    ]
+    assert [(call["argv"][0], call["argv"][1:]) for call in calls] == (
+        heap_switch("R&D tool.exe", "enable") + [started(script), wpr("-stop", etl)]
+        + heap_switch("R&D tool.exe", "disable") + [(windows_path(VIEWER / "wpa.exe"), ["-i", etl])])
     assert status == 0

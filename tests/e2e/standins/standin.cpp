@@ -85,41 +85,28 @@ bool isXperfCall(const std::wstring& arguments) {
 // wpr's calls in a capture script: -start FILE!NAME [-filemode], -stop FILE, -heaptracingconfig
 // NAME enable|disable and -cancel, over the arguments led by U+0001.
 bool isWprCall(const std::wstring& arguments) {
-    const std::wregex calls(LR"(\x01-start\x01[^\x01]+![^\x01!]+(\x01-filemode)?)"
+    const std::wregex calls(LR"(\x01-start\x01[^\x01]+![A-Za-z0-9_]+(\x01-filemode)?)"
                             LR"(|\x01-stop\x01[^-\x01][^\x01]*|\x01-cancel)"
                             LR"(|\x01-heaptracingconfig\x01[^-\x01][^\x01]*\x01(enable|disable))");
     return std::regex_match(arguments, calls);
 }
 
-// Whether the file of `FILE!NAME` exists and holds a <Profile> element named NAME.
+// Whether the file of `FILE!NAME` exists and holds a <Profile> element named NAME, which the
+// grammar takes in ASCII only.
 bool definesProfile(const std::wstring& fileAndName) {
     const std::size_t bang = fileAndName.rfind(L'!');
-    const OwnedHandle file(CreateFileW(fileAndName.substr(0, bang).c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.isOpen()) {
+    std::FILE* const file = _wfopen(fileAndName.substr(0, bang).c_str(), L"rb");
+    if (file == nullptr) {
         return false;
     }
-    std::string text;
-    char block[65536];
-    DWORD count = 0;
-    while (ReadFile(file.get(), block, sizeof block, &count, nullptr) && count > 0) {
-        text.append(block, count);
+    std::string text(1U << 20, '\0');
+    text.resize(std::fread(&text[0], 1, text.size(), file));
+    std::fclose(file);
+    std::string name;
+    for (const wchar_t c : fileAndName.substr(bang + 1)) {
+        name.push_back(static_cast<char>(c));
     }
-    const std::wstring name = fileAndName.substr(bang + 1);
-    char utf8[1024];
-    const int length = WideCharToMultiByte(CP_UTF8, 0, name.c_str(), static_cast<int>(name.size()),
-                                           utf8, sizeof utf8, nullptr, nullptr);
-    const std::string quotedName =
-        " Name=\"" + std::string(utf8, length > 0 ? static_cast<std::size_t>(length) : 0U) + "\"";
-    for (std::size_t at = text.find("<Profile "); at != std::string::npos;
-         at = text.find("<Profile ", at + 1)) {
-        const std::size_t end = text.find('>', at);
-        if (text.substr(at, end - at).find(quotedName) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
+    return std::regex_search(text, std::regex("<Profile [^>]*\\bName=\"" + name + "\""));
 }
 
 bool endsWith(const std::wstring& text, const wchar_t* tail) {
