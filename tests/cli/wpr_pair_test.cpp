@@ -86,7 +86,6 @@ TEST(WprPair, RefusesStandardOutputAndWhatTheXperfScriptRefusesWritingNothing) {
     const std::vector<std::vector<std::wstring>> cases = {
         {L"--recorder wpr --stdout", L"", L"not --stdout"},
         {L"--stdout", L"recorder = wpr", L"not --stdout"},
-        {L"--set recorder=wpr --stdout", L"", L"not --stdout"},
         {L"--recorder wpr", L"file-mode = Append", L"no WPR form"},
         {L"--recorder wpr", L"file-mode = NewFile", L"no WPR form"},
         {L"--recorder wpr", L"session-name = A&B", L"session-name holds '&'"},

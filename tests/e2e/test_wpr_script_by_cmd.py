@@ -21,11 +21,9 @@ def scripts(screen, tmp_path):
 
 
 def make_pair(scripts, profile, script):
-    if isinstance(profile, str):
-        (scripts.folder / "capture.profile").write_text(profile, encoding="utf-8")
-        profile = scripts.folder / "capture.profile"
+    (scripts.folder / "capture.profile").write_text(profile, encoding="utf-8")
     script.parent.mkdir(parents=True, exist_ok=True)
-    made = subprocess.run(["wine", str(TOOL), windows_path(profile), "--recorder", "wpr", "-o",
+    made = subprocess.run(["wine", str(TOOL), windows_path(scripts.folder / "capture.profile"), "--recorder", "wpr", "-o",
                            windows_path(script)], env=scripts.screen.env, stdin=subprocess.DEVNULL,
                           capture_output=True, timeout=RUN_LIMIT)
     assert made.returncode == 0 and script.with_suffix(".wprp").exists(), made.stderr
@@ -33,14 +31,12 @@ def make_pair(scripts, profile, script):
 
 
 def run_to_end(scripts, script, extra=None, switch=b""):
-    """The script's exit code, whole (Wine's own status keeps a byte, its "call" drops "exit /b"
-    codes), and cmd's output; it runs by its name from its own folder."""
+    """Its exit code whole (not Wine's one byte; "call" drops it there) and cmd's output."""
     wrapper = scripts.folder / "wrapper.cmd"
     wrapper.write_bytes(b"@cmd " + switch + b' /c "' + script.name.encode() + b'"\r\n'
                         b"@echo exit=%errorlevel%\r\n")
-    with open(scripts.folder / "keys.txt", "wb+") as keys, open(scripts.output, "wb") as output:
-        keys.write(b"ab")
-        keys.seek(0)
+    (scripts.folder / "keys.txt").write_bytes(b"ab")
+    with open(scripts.folder / "keys.txt", "rb") as keys, open(scripts.output, "wb") as output:
         subprocess.run(["wine", "cmd", "/c", windows_path(wrapper)], stdin=keys, stdout=output,
                        stderr=subprocess.STDOUT, cwd=script.parent, env=scripts.environment(extra),
                        timeout=RUN_LIMIT)
@@ -63,7 +59,7 @@ def started(script):
 @pytest.mark.parametrize("recipe", sorted((harness.REPO / "profiles").glob("*.profile")),
                          ids=lambda path: path.stem)
 def test_each_recipes_pair_runs_to_its_end(scripts, recipe):
-    script = make_pair(scripts, recipe, scripts.folder / (recipe.stem + ".cmd"))
+    script = make_pair(scripts, recipe.read_text(encoding="utf-8"), scripts.folder / (recipe.stem + ".cmd"))
     values = dict(line.split(" = ", 1) for line in recipe.read_text().splitlines()
                   if " = " in line and not line.startswith("#"))
     process = values.get("process-name-or-pid", "0")

@@ -2,15 +2,13 @@
 // log file named by CORVANE_STANDIN_LOG, one JSON object a line. Every UTF-16 unit outside
 // printable ASCII is written as \uXXXX, so the log is ASCII and keeps even lone surrogates exactly
 // as the program received them. As xperf it reads its arguments by xperf's grammar and fails,
-// with an "error" in its record, on anything else. As wpr it does the same by wpr's grammar, and
-// -start also needs the file to define a profile of that name; with CORVANE_WPR_START_FAILS set
-// to an exit code, -start fails with it, as wpr does with an HRESULT.
+// with an "error" in its record, on anything else; as wpr likewise, and its -start fails with the
+// exit code in CORVANE_WPR_START_FAILS where that is set, as wpr does with an HRESULT.
 #include "tests/support/console_tool.h"
 
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cwchar>
 #include <regex>
 #include <string>
@@ -109,11 +107,6 @@ bool definesProfile(const std::wstring& fileAndName) {
     return std::regex_search(text, std::regex("<Profile [^>]*\\bName=\"" + name + "\""));
 }
 
-bool endsWith(const std::wstring& text, const wchar_t* tail) {
-    const std::size_t length = wcslen(tail);
-    return text.size() >= length && _wcsicmp(text.c_str() + text.size() - length, tail) == 0;
-}
-
 } // namespace
 
 int main() {
@@ -146,8 +139,10 @@ int main() {
     for (int index = 1; index < arguments.count(); ++index) {
         led += L'\x01' + std::wstring(arguments[index]);
     }
-    const bool asXperf = endsWith(image, L"\\xperf.exe");
-    const bool asWpr = endsWith(image, L"\\wpr.exe");
+    const bool asXperf =
+        image.size() >= 9 && _wcsicmp(image.c_str() + image.size() - 9, L"xperf.exe") == 0;
+    const bool asWpr =
+        image.size() >= 8 && _wcsicmp(image.c_str() + image.size() - 8, L"\\wpr.exe") == 0;
     const bool error = (asXperf && !isXperfCall(led)) || (asWpr && !isWprCall(led)) ||
                        (asWpr && led.rfind(L"\x01-start", 0) == 0 && !definesProfile(arguments[2]));
     if (error) {
