@@ -393,8 +393,10 @@ bool planFileMode(Plan& plan, std::wstring& refusal) {
 }
 
 // BufferSize, one Buffers count and the file size of a collector. ETW starts a session with
-// min-buffers and lets it grow to max-buffers; WPR takes one count ("Logging mode": no minimum
-// and maximum), so the larger, the most the xperf session could hold, keeps its room for bursts.
+// min-buffers and lets it grow to max-buffers; WPR takes one count, the buffers it allocates when
+// the session starts ("Logging mode": no minimum and maximum; "Buffers"). The larger of the two,
+// the most the xperf session could hold, keeps its room for bursts, so WPR loses no event that
+// xperf would have kept; the price is that the memory is taken at the start, not as it is needed.
 void writeBuffers(XmlWriter& xml, const Plan& plan) {
     const TraceSettings& settings = plan.settings;
     xml.valueElement(L"BufferSize"sv, settings.bufferSizeKb);
