@@ -313,17 +313,19 @@ TEST(WprProfile, EveryNameAsWprSpellsItAndEveryValueEscaped) {
     s.providers = {L"A&B<C>D'E", L"&amp;]]>\"x\"", L"tab\tname"};
     s.heapEnabled = 1;
     s.fileMode = L"Circular";
+    s.userPath = L"\\u2.etl"; // away from its default; the other two paths keep theirs
     WprProfile profile;
     std::wstring refusal;
     ASSERT_TRUE(BuildWprProfile(s, profile, refusal)) << refusal;
-    ASSERT_EQ(profile.warnings.size(), 4U); // the keywords below, and process id 0
-    const std::wstring text =
-        profile.xml + profile.warnings[0] + profile.warnings[1] + profile.warnings[2];
+    ASSERT_EQ(profile.warnings.size(), 5U); // the keywords and the path below, and process id 0
+    const std::wstring text = profile.xml + profile.warnings[0] + profile.warnings[1] +
+                              profile.warnings[2] + profile.warnings[4];
     for (const wchar_t* part :
          {L"Name=\"A&amp;B&lt;C&gt;D&apos;E\"", L"Name=\"&amp;amp;]]&gt;&quot;x&quot;\"",
           L"Name=\"tab&#9;name\"", L"keyword VAMap, which only the WPR of Windows 10 and later",
           L"keyword Session, which only the WPR of Windows 10 and later",
-          L"keyword HalClock, which only the WPR of Windows 8 and 8.1 knows"}) {
+          L"keyword HalClock, which only the WPR of Windows 8 and 8.1 knows",
+          L"user-path '\\u2.etl' has no WPR form"}) {
         EXPECT_NE(text.find(part), std::wstring::npos) << part;
     }
 #ifndef _WIN32
