@@ -14,12 +14,13 @@ std::wstring valueOrigin(const TraceSettings& settings, const ScriptTextValue* v
 
 std::optional<std::wstring> unsafeValueMessage(const TraceSettings& settings,
                                                const ProfileReader& reader,
-                                               const std::wstring& profileName) {
+                                               const std::wstring& profileName,
+                                               const ScriptEncoder& encoder) {
     if (const std::optional<ControlCharacterFinding> found = findControlCharacter(settings)) {
         return valueOrigin(settings, found->value, found->provider, reader, profileName) + L" " +
                controlCharacterProblem(found->character);
     }
-    if (const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings)) {
+    if (const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings, encoder)) {
         return valueOrigin(settings, found->value, found->provider, reader, profileName) + L" " +
                unsafeValueProblem(*found);
     }
@@ -29,11 +30,12 @@ std::optional<std::wstring> unsafeValueMessage(const TraceSettings& settings,
 std::optional<std::wstring>
 unrunnableScriptMessage(const TraceSettings& settings, const std::wstring& script,
                         const ProfileReader& reader, const std::wstring& profileName,
-                        const LineByteCount& bytesOf, unsigned codePage) {
-    if (std::optional<std::wstring> unsafe = unsafeValueMessage(settings, reader, profileName)) {
+                        const ScriptEncoder& encoder, unsigned codePage) {
+    if (std::optional<std::wstring> unsafe =
+            unsafeValueMessage(settings, reader, profileName, encoder)) {
         return unsafe;
     }
-    const std::optional<OverlongLine> overlong = findOverlongLine(script, settings, bytesOf);
+    const std::optional<OverlongLine> overlong = findOverlongLine(script, settings, encoder);
     if (!overlong) {
         return std::nullopt;
     }
@@ -48,7 +50,7 @@ unrunnableScriptMessage(const TraceSettings& settings, const std::wstring& scrip
     if (overlong->line != ScriptLine::UserStart) {
         return message + L". " + scriptLineRemedy(overlong->line);
     }
-    const std::size_t fitting = providersThatFit(settings, bytesOf);
+    const std::size_t fitting = providersThatFit(settings, encoder);
     if (fitting == 0) {
         // Fewer providers would not help: name the value that leaves no room.
         const CrowdingValue crowding = userLineCrowdingValue(settings);

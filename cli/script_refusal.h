@@ -12,16 +12,18 @@
 namespace corvane {
 
 // The message about the first value, in the dialog's order, that no script could carry as data,
-// or nothing when every value can be carried.
+// or nothing when every value can be carried. `encoder` writes text in the script's code page
+// (empty where none is known: the script must then be ASCII).
 [[nodiscard]] std::optional<std::wstring> unsafeValueMessage(const TraceSettings& settings,
                                                              const ProfileReader& reader,
-                                                             const std::wstring& profileName);
+                                                             const std::wstring& profileName,
+                                                             const ScriptEncoder& encoder);
 
-// The message, or nothing when the script would run as written. `bytesOf` counts a line's bytes
-// in code page `codePage` (0 and an empty count where none is known).
+// The message, or nothing when the script would run as written. `encoder` writes text in code
+// page `codePage` (0 and an empty encoder where none is known).
 [[nodiscard]] std::optional<std::wstring>
 unrunnableScriptMessage(const TraceSettings& settings, const std::wstring& script,
                         const ProfileReader& reader, const std::wstring& profileName,
-                        const LineByteCount& bytesOf, unsigned codePage);
+                        const ScriptEncoder& encoder, unsigned codePage);
 
 } // namespace corvane

@@ -317,7 +317,7 @@ struct ScriptJob {
     const ProfileReader& reader;
     LocalTime now;
     unsigned codePage;
-    const LineByteCount& bytesOf;
+    const ScriptEncoder& encoder;
 };
 
 // Where the file name starts in a path: after the last separator of either system.
@@ -353,7 +353,7 @@ std::optional<std::wstring> profileFileNameProblem(std::wstring_view name) {
 // The longest line of the WPR script against the prompt's limit. The values that reach its lines
 // are the ETL Out Path, the image name and the profile's file name.
 std::optional<std::wstring> overlongWprLine(const std::wstring& script,
-                                            const LineByteCount& bytesOf, unsigned codePage) {
+                                            const ScriptEncoder& encoder, unsigned codePage) {
     std::size_t number = 0;
     for (std::size_t start = 0; start < script.size(); ++number) {
         const std::size_t end = script.find(L"\r\n", start);
@@ -361,10 +361,10 @@ std::optional<std::wstring> overlongWprLine(const std::wstring& script,
         start = end + 2;
         std::size_t length = utf16Length(text);
         bool bytes = false;
-        if (length <= kCommandPromptLineLimit && bytesOf) {
-            const std::optional<std::size_t> count = bytesOf(text);
-            bytes = count && *count > kCommandPromptLineLimit;
-            length = bytes ? *count : length;
+        if (length <= kCommandPromptLineLimit && encoder) {
+            const std::optional<std::string> encoded = encoder(text);
+            bytes = encoded && encoded->size() > kCommandPromptLineLimit;
+            length = bytes ? encoded->size() : length;
         }
         if (length > kCommandPromptLineLimit) {
             return L"line " + std::to_wstring(number + 1) + L" of the script would be " +
@@ -436,7 +436,7 @@ int writeWprPair(const ScriptJob& job, ScriptToolHost& host, Reporter& reporter)
     // Every value passes the checks of the xperf script, also those only the profile carries, and
     // first, so that a refusal names the profile line as it does for xperf.
     if (const std::optional<std::wstring> unsafe =
-            unsafeValueMessage(settings, job.reader, *line.profile)) {
+            unsafeValueMessage(settings, job.reader, *line.profile, job.encoder)) {
         return reporter.fail(kExitBadInput, *unsafe);
     }
     WprProfile profile;
@@ -461,7 +461,7 @@ int writeWprPair(const ScriptJob& job, ScriptToolHost& host, Reporter& reporter)
         return reporter.fail(kExitBadInput, kNothingToTrace);
     }
     if (const std::optional<std::wstring> overlong =
-            overlongWprLine(*script, job.bytesOf, job.codePage)) {
+            overlongWprLine(*script, job.encoder, job.codePage)) {
         return reporter.fail(kExitBadInput, *overlong);
     }
     std::string scriptBytes;
@@ -537,17 +537,17 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
 
     // Lines are measured in the bytes they will have; without a code page the script is ASCII.
     const unsigned codePage = line.codePage ? *line.codePage : host.scriptCodePage();
-    LineByteCount bytesOf;
+    ScriptEncoder encoder;
     if (codePage != 0) {
-        bytesOf = [&host, codePage](std::wstring_view text) -> std::optional<std::size_t> {
-            std::string lineBytes;
-            if (host.encode(std::wstring(text), codePage, lineBytes) != Encoding::Ok) {
+        encoder = [&host, codePage](std::wstring_view text) -> std::optional<std::string> {
+            std::string textBytes;
+            if (host.encode(std::wstring(text), codePage, textBytes) != Encoding::Ok) {
                 return std::nullopt;
             }
-            return lineBytes.size();
+            return textBytes;
         };
     }
-    const ScriptJob job{line, settings, reader, now, codePage, bytesOf};
+    const ScriptJob job{line, settings, reader, now, codePage, encoder};
     if (reader.recorder() == L"wpr") {
         return writeWprPair(job, host, reporter);
     }
@@ -557,7 +557,7 @@ int writeScript(const CommandLine& line, ScriptToolHost& host, Reporter& reporte
         return reporter.fail(kExitBadInput, kNothingToTrace);
     }
     if (const std::optional<std::wstring> refusal =
-            unrunnableScriptMessage(settings, *script, reader, *line.profile, bytesOf, codePage)) {
+            unrunnableScriptMessage(settings, *script, reader, *line.profile, encoder, codePage)) {
         return reporter.fail(kExitBadInput, *refusal);
     }
     std::string bytes;

@@ -89,14 +89,14 @@ void runOkCommand(HWND dialog, TraceSettings& settings, ScriptUi& ui) {
     }
     // The prompt's line limit counts the bytes of the code page the script is saved in.
     const unsigned codePage = scriptCodePage();
-    const LineByteCount bytesOf = [codePage](std::wstring_view line) -> std::optional<std::size_t> {
+    const ScriptEncoder encoder = [codePage](std::wstring_view text) -> std::optional<std::string> {
         std::string bytes;
-        if (toCodePage(std::wstring(line), codePage, bytes) != CodePageConversion::Ok) {
+        if (toCodePage(std::wstring(text), codePage, bytes) != CodePageConversion::Ok) {
             return std::nullopt;
         }
-        return bytes.size();
+        return bytes;
     };
-    if (const std::optional<std::wstring> refusal = scriptRefusal(settings, *script, bytesOf)) {
+    if (const std::optional<std::wstring> refusal = scriptRefusal(settings, *script, encoder)) {
         ui.showMessage(dialog, refusal->c_str());
         return;
     }

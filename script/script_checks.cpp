@@ -81,15 +81,15 @@ void forEachLine(std::wstring_view script, Visit visit) {
 
 // How far a line passes the prompt's limit: in UTF-16 units, else in bytes; nothing when it fits.
 std::optional<std::pair<std::size_t, LineMeasure>> excess(std::wstring_view line,
-                                                          const LineByteCount& bytesOf) {
+                                                          const ScriptEncoder& encoder) {
     const std::size_t units = utf16Length(line);
     if (units > kCommandPromptLineLimit) {
         return std::make_pair(units, LineMeasure::Characters);
     }
-    if (bytesOf) {
-        const std::optional<std::size_t> bytes = bytesOf(line);
-        if (bytes && *bytes > kCommandPromptLineLimit) {
-            return std::make_pair(*bytes, LineMeasure::Bytes);
+    if (encoder) {
+        const std::optional<std::string> bytes = encoder(line);
+        if (bytes && bytes->size() > kCommandPromptLineLimit) {
+            return std::make_pair(bytes->size(), LineMeasure::Bytes);
         }
     }
     return std::nullopt;
@@ -97,7 +97,7 @@ std::optional<std::pair<std::size_t, LineMeasure>> excess(std::wstring_view line
 
 // The capture-state line carries the same entries with less around them, so the user session's
 // line is always the first of the two to grow too long.
-bool userLineFits(const TraceSettings& settings, const LineByteCount& bytesOf) {
+bool userLineFits(const TraceSettings& settings, const ScriptEncoder& encoder) {
     const std::optional<std::wstring> script = BuildCaptureScript(settings);
     const bool captureStateLine = hasCaptureStateLine(settings);
     bool fits = true;
@@ -105,7 +105,7 @@ bool userLineFits(const TraceSettings& settings, const LineByteCount& bytesOf) {
         if (scriptLineAt(index, captureStateLine) != ScriptLine::UserStart) {
             return true;
         }
-        fits = !excess(line, bytesOf);
+        fits = !excess(line, encoder);
         return false;
     });
     return fits;
@@ -155,11 +155,11 @@ std::size_t utf16Length(std::wstring_view text) noexcept {
 
 std::optional<OverlongLine> findOverlongLine(std::wstring_view script,
                                              const TraceSettings& settings,
-                                             const LineByteCount& bytesOf) {
+                                             const ScriptEncoder& encoder) {
     const bool captureStateLine = hasCaptureStateLine(settings);
     std::optional<OverlongLine> found;
     forEachLine(script, [&](std::size_t index, std::wstring_view line) {
-        const auto over = excess(line, bytesOf);
+        const auto over = excess(line, encoder);
         if (!over) {
             return true;
         }
@@ -182,7 +182,7 @@ CrowdingValue userLineCrowdingValue(const TraceSettings& settings) {
     return crowding;
 }
 
-std::size_t providersThatFit(const TraceSettings& settings, const LineByteCount& bytesOf) {
+std::size_t providersThatFit(const TraceSettings& settings, const ScriptEncoder& encoder) {
     // Without providers the user session has no line at all, so none always fit.
     std::size_t fitting = 0;
     std::size_t tooMany = settings.providers.size() + 1;
@@ -191,7 +191,7 @@ std::size_t providersThatFit(const TraceSettings& settings, const LineByteCount&
         const std::size_t count = fitting + (tooMany - fitting) / 2;
         trial.providers.assign(settings.providers.begin(),
                                settings.providers.begin() + static_cast<std::ptrdiff_t>(count));
-        if (userLineFits(trial, bytesOf)) {
+        if (userLineFits(trial, encoder)) {
             fitting = count;
         } else {
             tooMany = count;
@@ -217,7 +217,7 @@ std::wstring groupedNumber(std::size_t number) {
 }
 
 std::optional<std::wstring> scriptRefusal(const TraceSettings& settings, std::wstring_view script,
-                                          const LineByteCount& bytesOf) {
+                                          const ScriptEncoder& encoder) {
     // Both findings name a value the same way, with what is wrong with it.
     const auto refuseValue = [&](const ScriptTextValue* value, std::size_t provider,
                                  const std::wstring& problem, const wchar_t* remedy) {
@@ -232,14 +232,17 @@ std::optional<std::wstring> scriptRefusal(const TraceSettings& settings, std::ws
         return refuseValue(found->value, found->provider, controlCharacterProblem(found->character),
                            L". Remove it.");
     }
-    if (const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings)) {
-        // The '%' messages end with what to type instead.
-        const bool percent = found->rule == UnsafeValueRule::UnpairedPercent ||
-                             found->rule == UnsafeValueRule::BareArgumentReference;
+    if (const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings, encoder)) {
+        // These messages end with what to type instead.
+        const bool advised = found->rule == UnsafeValueRule::UnpairedPercent ||
+                             found->rule == UnsafeValueRule::BareArgumentReference ||
+                             found->rule == UnsafeValueRule::UnsafeReference ||
+                             found->rule == UnsafeValueRule::ProviderColon ||
+                             found->rule == UnsafeValueRule::ProviderCaseTwin;
         return refuseValue(found->value, found->provider, unsafeValueProblem(*found),
-                           percent ? L"." : L". Remove it.");
+                           advised ? L"." : L". Remove it.");
     }
-    const std::optional<OverlongLine> overlong = findOverlongLine(script, settings, bytesOf);
+    const std::optional<OverlongLine> overlong = findOverlongLine(script, settings, encoder);
     if (!overlong) {
         return std::nullopt;
     }
@@ -250,7 +253,7 @@ std::optional<std::wstring> scriptRefusal(const TraceSettings& settings, std::ws
         (overlong->measure == LineMeasure::Bytes ? L" bytes long in the command prompt's code page"
                                                  : L" characters long") +
         L"; the command prompt reads at most " + groupedNumber(kCommandPromptLineLimit) + L". ";
-    if (overlong->line == ScriptLine::UserStart && providersThatFit(settings, bytesOf) == 0) {
+    if (overlong->line == ScriptLine::UserStart && providersThatFit(settings, encoder) == 0) {
         // Fewer providers would not help: say which value leaves no room.
         const CrowdingValue crowding = userLineCrowdingValue(settings);
         const std::wstring name = crowding.value != nullptr

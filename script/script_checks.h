@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvane {
 
@@ -62,16 +63,29 @@ findControlCharacter(const TraceSettings& settings);
 // "holds a control character (U+000A), which ...": what the finding means, for a message.
 [[nodiscard]] std::wstring controlCharacterProblem(wchar_t character);
 
+// A text as the bytes of the code page the script is written in, or nothing when that code page
+// cannot hold it (the writer then refuses the script on its own). An empty encoder stands for a
+// script that must be ASCII.
+using ScriptEncoder = std::function<std::optional<std::string>(std::wstring_view text)>;
+
 // What would make the command prompt or xperf read a value as something other than data.
 enum class UnsafeValueRule {
     DoubleQuote,           // '"' anywhere: it would end the quotes around a value or open some
     TrailingBackslash,     // a quoted value ending in '\': with the closing quote it reads as '\"'
     BareArgumentOperator,  // & | < > ^ in a value written without quotes
     BareArgumentBlank,     // a space or TAB in a bare session name or the file mode
-    BareArgumentOption,    // a bare argument that starts with '-', which xperf takes for an option
+    LeadingDash,           // a value, or a bare process id, that starts with '-': an xperf option
     UnpairedPercent,       // a '%' that the prompt would pair with one further along the line
     BareArgumentReference, // a '%' reference other than "%%" in a value written without quotes
-    UnsafeReference,       // a '%' reference whose text may hold quotes, or may end in '\'
+    UnsafeReference,       // a '%' reference other than "%%" and the script's path ("%~dp0"):
+                           // its text comes from the environment of whatever prompt runs it
+    DelayedExpansion,      // '!' anywhere: a prompt with delayed expansion reads !NAME!
+    NonAsciiBareValue,     // a character beyond ASCII in a value written without quotes
+    CodePageByte,          // a character whose last byte another code page reads as '\' or as
+                           // the first of two bytes, before the closing quote or a '%'
+    ProviderPlus,          // '+' in a provider name: xperf's separator between providers
+    ProviderColon,         // ':' in a provider name: xperf's separator before its keywords
+    ProviderCaseTwin,      // a provider name that differs from an earlier one only in case
 };
 
 struct UnsafeValueFinding {
@@ -79,16 +93,27 @@ struct UnsafeValueFinding {
     std::size_t provider;         // index into the providers, when value is null
     wchar_t character;
     UnsafeValueRule rule;
+    std::string bytes = {}; // CodePageByte: the character's bytes in the script's code page
+    std::size_t twin = 0;   // ProviderCaseTwin: the index of the earlier provider
 };
 
 // The first text value, in the dialog's checking order, then the providers, that the script could
-// not carry as data. Every value is looked at, also those the script leaves out. "%%" is allowed
-// everywhere. Between quotes so are a variable ("%TEMP%") and the script's own path taken apart
-// ("%~dp0"), but not at the value's end (they may end in '\'), nor what may hold quotes: the
-// script's arguments ("%1", "%*", "%0"), %CMDCMDLINE%, %PATH%, or a variable cut or edited with
-// ':' ("%CMDCMDLINE:~0,1%" is a '"'). cmd puts their text in before it looks for quotes and
-// operators, so a bare value takes none of them: their text may hold blanks or operators.
-[[nodiscard]] std::optional<UnsafeValueFinding> findUnsafeValue(const TraceSettings& settings);
+// not carry as data in every prompt that may run it. Every value is looked at, also those the
+// script leaves out. Only "%%" and the script's own path taken apart ("%~dp0", between quotes and
+// not at a value's end) may stand of '%': everything else names the environment of whatever
+// prompt runs the script, which anyone who can set a variable there controls. `encoder` gives the
+// bytes in the script's code page; cmd may read them in another one (chcp).
+[[nodiscard]] std::optional<UnsafeValueFinding> findUnsafeValue(const TraceSettings& settings,
+                                                                const ScriptEncoder& encoder = {});
+
+// The first of two provider names that differ only in case: ETW matches names without case, so
+// both enable the same provider. Nothing when there is none.
+struct ProviderCaseTwins {
+    std::size_t first;
+    std::size_t second;
+};
+[[nodiscard]] std::optional<ProviderCaseTwins>
+findProviderCaseTwins(const std::vector<std::wstring>& names);
 
 // "holds '&', which ...": what the finding means, for a message.
 [[nodiscard]] std::wstring unsafeValueProblem(const UnsafeValueFinding& finding);
@@ -96,10 +121,6 @@ struct UnsafeValueFinding {
 // The number of UTF-16 units that `text` takes, on every platform: a character beyond the BMP
 // counts twice also where wchar_t holds it in one unit.
 [[nodiscard]] std::size_t utf16Length(std::wstring_view text) noexcept;
-
-// The bytes one line of the script takes in the code page it is written in, or nothing when that
-// code page cannot hold it (the writer then refuses the script on its own).
-using LineByteCount = std::function<std::optional<std::size_t>(std::wstring_view line)>;
 
 enum class LineMeasure { Characters, Bytes };
 
@@ -111,17 +132,17 @@ struct OverlongLine {
 };
 
 // The first line longer than the command prompt reads, in the script made from the settings:
-// more than 8,191 UTF-16 units, or, when `bytesOf` is given, more than 8,191 bytes in the
+// more than 8,191 UTF-16 units, or, when `encoder` is given, more than 8,191 bytes in the
 // script's code page (the prompt counts bytes, so a multi-byte code page reaches the limit with
 // fewer characters).
 [[nodiscard]] std::optional<OverlongLine> findOverlongLine(std::wstring_view script,
                                                            const TraceSettings& settings,
-                                                           const LineByteCount& bytesOf = {});
+                                                           const ScriptEncoder& encoder = {});
 
 // How many of the selected providers, taken in list order, fit on the user session's line,
 // counted as findOverlongLine counts.
 [[nodiscard]] std::size_t providersThatFit(const TraceSettings& settings,
-                                           const LineByteCount& bytesOf = {});
+                                           const ScriptEncoder& encoder = {});
 
 // The value that takes the most room on the user session's line when not even one provider fits
 // there: the Session name, the User Path, or the first provider.
@@ -139,9 +160,9 @@ struct CrowdingValue {
 [[nodiscard]] std::wstring groupedNumber(std::size_t number);
 
 // The dialog's message when the script would not run as written, or nothing when it would.
-// Without `bytesOf` lines are measured in UTF-16 units only.
+// Without `encoder` lines are measured in UTF-16 units only, and values are taken as ASCII.
 [[nodiscard]] std::optional<std::wstring> scriptRefusal(const TraceSettings& settings,
                                                         std::wstring_view script,
-                                                        const LineByteCount& bytesOf = {});
+                                                        const ScriptEncoder& encoder = {});
 
 } // namespace corvane

@@ -112,25 +112,25 @@ TEST(ScriptUnsafeValues, EachRuleIsFoundWhereTheValueStands) {
     };
     const Case cases[] = {
         {&TraceSettings::kernelPath, L"C:\\R&D 100%%\\k.etl", {}, 0},
-        {&TraceSettings::userPath, L"%TEMP%\\u%%1.etl", {}, 0},
+        {&TraceSettings::userPath, L"%TEMP%\\u%%1.etl", Rule::UnsafeReference, L'%'},
         {&TraceSettings::heapPath, L"%~dp0heap.etl", {}, 0},
         {&TraceSettings::heapProcess, L" 42 43", {}, 0},
         {&TraceSettings::heapProcess, L"R&D tool\\", {}, 0},
-        {nullptr, L"IIS: WWW Server", {}, 0},
-        {&TraceSettings::sessionName, L"Vell!", {}, 0},
+        {nullptr, L"IIS: WWW Server", Rule::ProviderColon, L':'},
+        {&TraceSettings::sessionName, L"Vell!", Rule::DelayedExpansion, L'!'},
         {&TraceSettings::sessionName, L"Vell&calc", Rule::BareArgumentOperator, L'&'},
         {&TraceSettings::heapSessionName, L"H^eap", Rule::BareArgumentOperator, L'^'},
         {&TraceSettings::heapProcess, L"12 & calc", Rule::BareArgumentOperator, L'&'},
         {&TraceSettings::heapProcess, L"7>x", Rule::BareArgumentOperator, L'>'},
         {&TraceSettings::sessionName, L"My Session", Rule::BareArgumentBlank, L' '},
         {&TraceSettings::heapSessionName, L"H\tH", Rule::BareArgumentBlank, L'\t'},
-        {&TraceSettings::sessionName, L"-stop", Rule::BareArgumentOption, L'-'},
-        {&TraceSettings::heapProcess, L"12 -5", Rule::BareArgumentOption, L'-'},
+        {&TraceSettings::sessionName, L"-stop", Rule::LeadingDash, L'-'},
+        {&TraceSettings::heapProcess, L"12 -5", Rule::LeadingDash, L'-'},
         {&TraceSettings::heapSessionName, L"Heap-2", {}, 0},
         {nullptr, L"A\" & calc & \"", Rule::DoubleQuote, L'"'},
         {&TraceSettings::heapProcess, L"note\" & calc & rem \"", Rule::DoubleQuote, L'"'},
         {&TraceSettings::etlOutPath, L"D:\\traces\\", Rule::TrailingBackslash, L'\\'},
-        {&TraceSettings::userPath, L"D:\\traces\\%EMPTY%", Rule::TrailingBackslash, L'%'},
+        {&TraceSettings::userPath, L"D:\\traces\\%EMPTY%", Rule::UnsafeReference, L'%'},
         {&TraceSettings::heapPath, L"%~dp0", Rule::TrailingBackslash, L'%'},
         {&TraceSettings::sessionName, L"%USERNAME%", Rule::BareArgumentReference, L'%'},
         {&TraceSettings::heapProcess, L"12 %1", Rule::BareArgumentReference, L'%'},
@@ -161,9 +161,9 @@ TEST(ScriptUnsafeValues, EachRuleIsFoundWhereTheValueStands) {
 TEST(ScriptLineLimit, CountsUtf16UnitsAndTheBytesOfTheCodePage) {
     TraceSettings settings = script_examples::scriptExample("worked example").settings;
     // The length and measure of the line found too long, or 0 when none is.
-    const auto overlong = [&](const LineByteCount& bytesOf) {
+    const auto overlong = [&](const ScriptEncoder& encoder) {
         const auto found =
-            findOverlongLine(BuildCaptureScript(settings).value_or(L""), settings, bytesOf);
+            findOverlongLine(BuildCaptureScript(settings).value_or(L""), settings, encoder);
         return found ? std::make_pair(found->length, found->measure)
                      : std::make_pair(std::size_t{0}, LineMeasure::Characters);
     };
@@ -176,8 +176,8 @@ TEST(ScriptLineLimit, CountsUtf16UnitsAndTheBytesOfTheCodePage) {
     EXPECT_EQ(overlong({}), std::make_pair(std::size_t{8192}, LineMeasure::Characters));
     // In a code page of two bytes a character, half as many characters reach the limit.
     settings.etlOutPath.assign(4096 - frame, L'a');
-    const LineByteCount twoEach = [](std::wstring_view line) {
-        return std::optional<std::size_t>(2 * line.size());
+    const ScriptEncoder twoEach = [](std::wstring_view line) {
+        return std::optional<std::string>(std::string(2 * line.size(), 'x'));
     };
     EXPECT_EQ(overlong(twoEach), std::make_pair(std::size_t{8192}, LineMeasure::Bytes));
 }

@@ -57,10 +57,20 @@ private:
 };
 
 const char* refusalReason(const TraceSettings& s, std::wstring_view script) {
-    static const char* const kRules[] = {
-        "double quote",          "trailing backslash",      "operator in a bare value",
-        "blank in a bare value", "option in a bare value",  "unpaired percent",
-        "'%' in a bare value",   "'%' that may hold quotes"};
+    static const char* const kRules[] = {"double quote",
+                                         "trailing backslash",
+                                         "operator in a bare value",
+                                         "blank in a bare value",
+                                         "leading dash",
+                                         "unpaired percent",
+                                         "'%' in a bare value",
+                                         "'%' from the environment",
+                                         "'!'",
+                                         "non-ASCII bare value",
+                                         "code page byte",
+                                         "'+' in a provider",
+                                         "':' in a provider",
+                                         "providers differing in case"};
     if (findControlCharacter(s)) {
         return "control character";
     }
