@@ -304,6 +304,16 @@ bool ProfileReader::readLine(std::wstring_view line, const std::wstring& where,
                     L" is listed twice; first at " + entry->second;
             return false;
         }
+        // xperf takes a name without regard to case, so these would be one provider twice.
+        const auto [spelling, first] =
+            providerSpellings_.emplace(folded(provider.name), provider.name);
+        if (!first) {
+            error = where + L": provider " + quoted(provider.name) +
+                    L" differs only in case from " + quoted(spelling->second) + L" at " +
+                    providerOrigins_[spelling->second] +
+                    L", and xperf reads provider names without regard to case: list it once";
+            return false;
+        }
         if (provider.options) {
             settings_.providerOptions[provider.name] = *provider.options;
         }

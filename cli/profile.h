@@ -43,6 +43,9 @@ using ProviderOrder = std::function<bool(const std::wstring&, const std::wstring
 // Whether two texts are the same with A-Z and a-z alike.
 [[nodiscard]] bool equalsFolded(std::wstring_view left, std::wstring_view right);
 
+// The text with A-Z as a-z: equal for two texts that equalsFolded takes for the same.
+[[nodiscard]] std::wstring folded(std::wstring_view text);
+
 // The candidate nearest to `name` by edit distance with letter case ignored; the first one on a
 // tie. Empty when there are no candidates.
 [[nodiscard]] std::wstring nearestName(std::wstring_view name,
@@ -89,6 +92,7 @@ private:
     Origins stackwalkOrigins_;
     std::vector<std::wstring> providers_; // in the order given
     std::unordered_map<std::wstring, std::wstring> providerOrigins_;
+    std::unordered_map<std::wstring, std::wstring> providerSpellings_; // folded: as first given
 };
 
 // The dialog's values when it opens: defaultTraceSettings, Heap clear, the first file mode.

@@ -61,6 +61,14 @@ bool equalsFolded(std::wstring_view left, std::wstring_view right) {
                       [](wchar_t a, wchar_t b) { return foldCase(a) == foldCase(b); });
 }
 
+std::wstring folded(std::wstring_view text) {
+    std::wstring result(text);
+    for (wchar_t& c : result) {
+        c = foldCase(c);
+    }
+    return result;
+}
+
 std::wstring shortened(std::wstring_view text, std::size_t length) {
     if (text.size() <= length) {
         return std::wstring(text);

@@ -135,14 +135,14 @@ TEST(ProfileSelections, ComeOutInTheOrderOfTheDialogsLists) {
                                         "provider = b\n"
                                         "provider = _x\n"
                                         "provider = A\n"
-                                        "provider = a\n"
+                                        "provider = a-b\n"
                                         "provider = Z\n");
     EXPECT_EQ(settings.kernelFlags,
               (std::vector<std::wstring>{L"PROC_THREAD", L"LOADER", L"Base", L"Network"}));
     EXPECT_EQ(settings.stackwalkEvents,
               (std::vector<std::wstring>{L"CcWriteBehind", L"CSwitch", L"VirtualAlloc"}));
-    // Symbols before letters, case ignored; A before a on a tie.
-    EXPECT_EQ(settings.providers, (std::vector<std::wstring>{L"_x", L"A", L"a", L"b", L"Z"}));
+    // Symbols before letters, case ignored, hyphens passed over.
+    EXPECT_EQ(settings.providers, (std::vector<std::wstring>{L"_x", L"A", L"a-b", L"b", L"Z"}));
 }
 
 TEST(ProviderOrder, OffWindowsFollowsTheSortedListBoxForAsciiNames) {

@@ -351,6 +351,59 @@ const BadRun kBadRuns[] = {
      {L"-o", L"p.txt"},
      kExitNotWritten,
      L"'p.txt' exists; give --force to replace it"},
+    // What a prompt with delayed expansion, another code page or a hostile environment would
+    // misread, and what xperf would split.
+    {"etl-out-path = D:\\o.etl\nheap = yes\nprocess-name-or-pid = sethc.exe!Q! /v x\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 3: process-name-or-pid holds '!', which a command prompt with delayed "
+     L"expansion (the DelayedExpansion registry value, or cmd /V:ON) reads as the start of a "
+     L"variable, whose text may end the quotes or be any other argument; the script cannot turn "
+     L"that off"},
+    {"etl-out-path = D:\\o.etl\nheap = yes\nsession-name = \xC3\xA9"
+     "calc\n",
+     {L"--code-page", L"28591"},
+     kExitBadInput,
+     L"p.txt: line 3: session-name holds '\u00e9' (U+00E9), which is not ASCII, in a value "
+     L"written without quotes: a command prompt that reads the script in another code page "
+     L"(chcp) may read one of its bytes as '|', '^' or '\\'"},
+    {"etl-out-path = D:\\caf\xC3\xA9\nheap = yes\n",
+     {L"--code-page", L"28591"},
+     kExitBadInput,
+     L"p.txt: line 1: etl-out-path holds '\u00e9' (U+00E9), whose last byte is 0xE9 in the "
+     L"script's code page, before a closing quote or a '%': a command prompt that reads the "
+     L"script in another code page (chcp) takes that byte for the first half of a double-byte "
+     L"character (code pages 932, 936, 949, 950), which swallows the quote or '%' after it"},
+    {"etl-out-path = D:\\o.etl\nheap = yes\nkernel-path = %TEMP%\\kernel.etl\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 3: kernel-path holds a '%' reference, which the command prompt replaces by "
+     L"text from its environment or the script's arguments. The environment of the prompt that "
+     L"runs the script is not Corvane's to trust: any program the user runs can set a variable "
+     L"there that ends the quotes and starts a command of its own. Only %% (one %) and the "
+     L"script's folder (%~dp0) may stand"},
+    {"etl-out-path = \"-stop\"\nheap = yes\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: etl-out-path starts with '-', which xperf reads as the start of one of its "
+     L"options (quotes around a value do not reach xperf)"},
+    {"etl-out-path = D:\\o.etl\nprovider = \"A+B:0xFF:5\" keywords=0x10\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: provider holds '+', which xperf reads as the start of another provider, "
+     L"enabled as the rest of the name says"},
+    {"etl-out-path = D:\\o.etl\nprovider = IIS: WWW Server\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: provider holds ':', which xperf reads as the end of the name and the start "
+     L"of the provider's keywords and level, quoted or not. Give the provider by its GUID "
+     L"instead, such as {22fb2cd6-0e7b-422b-a0c7-2fad1fd0e716} (xperf -providers shows the GUID "
+     L"of each)"},
+    {"provider = Acme\nprovider = ACME\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: provider 'ACME' differs only in case from 'Acme' at line 1, and xperf reads "
+     L"provider names without regard to case: list it once"},
     {"", {L"--stdout", L"-o", L"x.cmd"}, kExitBadInput, L"give -o FILE or --stdout, not both"},
     {"", {L"-o", L""}, kExitBadInput, L"-o needs a file name, and '' names none (see --help)"},
     {"",
