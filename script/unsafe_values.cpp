@@ -32,6 +32,7 @@ enum class PercentReading {
 struct PercentReference {
     PercentReading reading;
     std::size_t end;
+    bool fromDrive = false; // a part of the script's path that starts with its drive
 };
 
 bool equalsIgnoringCase(std::wstring_view text, std::wstring_view upper) noexcept {
@@ -59,10 +60,15 @@ PercentReference readPercent(std::wstring_view text, std::size_t at) noexcept {
                    std::wstring_view(L"fdpnxsatz").find(text[end]) != std::wstring_view::npos) {
                 ++end;
             }
-            const bool scriptPath = end > next + 1 && end < text.size() && text[end] == L'0';
+            const std::wstring_view modifiers = text.substr(next + 1, end - next - 1);
+            const bool scriptPath = !modifiers.empty() && end < text.size() && text[end] == L'0';
             if (end < text.size() && isDigit(text[end])) {
+                // Attributes (a), time (t) and size (z) come before the path, and the
+                // attributes start with '-' ("--a------").
+                const bool fromDrive = modifiers.find_first_of(L"df") != std::wstring_view::npos &&
+                                       modifiers.find_first_of(L"atz") == std::wstring_view::npos;
                 return {scriptPath ? PercentReading::ScriptPath : PercentReading::QuotesPossible,
-                        end + 1};
+                        end + 1, fromDrive};
             }
             // Anything else after "%~" is no path operator: Windows stops the script there.
             return {PercentReading::QuotesPossible, next + 1};
@@ -161,8 +167,12 @@ std::optional<UnsafeCharacter> unsafeCharacterIn(std::wstring_view text, ValuePl
         case PercentReading::Literal:
             break;
         case PercentReading::ScriptPath:
-            if (bare) {
+            if (bare || provider) {
                 return UnsafeCharacter{L'%', UnsafeValueRule::BareArgumentReference};
+            }
+            if (i == 0 && !reference.fromDrive) {
+                // The script's name (%~n0) or folder without drive may start with '-'.
+                return UnsafeCharacter{L'%', UnsafeValueRule::LeadingDash};
             }
             break;
         case PercentReading::Variable:
@@ -300,6 +310,11 @@ std::wstring unsafeValueProblem(const UnsafeValueFinding& finding) {
                L" together with the closing quote after it reads as a '\"' inside the value, so "
                L"xperf would take the rest of the line into it";
     case UnsafeValueRule::BareArgumentReference:
+        if (finding.value == nullptr) {
+            return L"holds a part of the script's path, whose drive holds ':' and whose name may "
+                   L"hold '+', which xperf reads as the end of a provider's name; type %% for one "
+                   L"%";
+        }
         return L"holds a '%' reference, whose text the command prompt puts in before it reads the "
                L"line, and a value written without quotes must not change: the text may hold "
                L"blanks or operators, or be empty; type %% for one %";
@@ -310,8 +325,12 @@ std::wstring unsafeValueProblem(const UnsafeValueFinding& finding) {
                L"variable there that ends the quotes and starts a command of its own. Only %% (one "
                L"%) and the script's folder (%~dp0) may stand";
     case UnsafeValueRule::LeadingDash:
-        return L"starts with '-', which xperf reads as the start of one of its options (quotes "
-               L"around a value do not reach xperf)";
+        return std::wstring(finding.character == L'%'
+                                ? L"starts with a part of the script's path other than its drive "
+                                  L"(%~dp0 starts with it), which may start with '-'"
+                                : L"starts with '-'") +
+               L", which xperf reads as the start of one of its options (quotes around a value do "
+               L"not reach xperf)";
     case UnsafeValueRule::DelayedExpansion:
         return L"holds '!', which a command prompt with delayed expansion (the DelayedExpansion "
                L"registry value, or cmd /V:ON) reads as the start of a variable, whose text may "

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -17,7 +18,13 @@
 namespace corvane::testing {
 namespace {
 
-constexpr std::wstring_view kHostile = L"\"&|<>^%!\\ \t:~*019.-e\u00e9\U0001F600";
+// Characters that cmd, the C runtime, xperf or a code page treat specially: in 932, 936 and 950
+// the second byte of ポ, ソ, タ, 乗, 亅, ツ and ヤ is '|', '\', '^'; of ア an 'A'.
+constexpr std::wstring_view kHostile =
+    L"\"&|<>^%!\\ \t:~*019.-e+\u00e9\U0001F600\u30DD\u30BD\u30BF\u4E57\u4E85\u30C4\u30E4\u30A2";
+// References to the prompt's variables, the script's arguments and its own path.
+constexpr const wchar_t* kReferences[] = {
+    L"%TEMP%", L"%Q%", L"!Q!", L"%~dp0", L"%~a0", L"%~n0", L"%%", L"%1", L"%CMDCMDLINE:~0,1%"};
 
 class RandomSettings {
 public:
@@ -37,6 +44,13 @@ public:
         for (std::size_t n = below(3); n > 0; --n) {
             s.providers.push_back(text());
         }
+        if (!s.providers.empty() && below(10) == 0) {
+            std::wstring twin = s.providers.front(); // the same name in other letters
+            for (wchar_t& c : twin) {
+                c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+            }
+            s.providers.push_back(twin);
+        }
         s.fileMode = FileModeCatalogue[below(FileModeCatalogue.size())];
         s.logStack = static_cast<std::int32_t>(below(2));
         s.heapEnabled = static_cast<std::int32_t>(below(2));
@@ -49,14 +63,37 @@ private:
     std::wstring text() {
         std::wstring t;
         for (std::size_t n = 1 + below(5); n > 0; --n) {
-            t += below(5) == 0 ? kHostile[below(kHostile.size())] : wchar_t(L'a' + below(26));
+            const std::size_t choice = below(20);
+            if (choice < 3) {
+                t += kHostile[below(kHostile.size())];
+            } else if (choice == 3) {
+                t += kReferences[below(std::size(kReferences))];
+            } else {
+                t += wchar_t(L'a' + below(26));
+            }
         }
         return below(20) == 0 ? t + L'\\' : t;
     }
     std::mt19937 random_{20261207};
 };
 
-const char* refusalReason(const TraceSettings& s, std::wstring_view script) {
+// A prompt an attacker has prepared: variables that end quotes and start commands, a script
+// whose name starts with '-', and delayed expansion on or off.
+Prompt hostilePrompt(bool delayedExpansion) {
+    return Prompt{{{L"Q", L"\""},
+                   {L"TEMP", L"C:\\x\" & calc.exe & rem \""},
+                   {L"CMDCMDLINE", L"\"C:\\Windows\\system32\\cmd.exe\" "},
+                   {L"E", L"!Q! ^& calc"}},
+                  L"C:\\R&D (1)\\-trace.cmd",
+                  delayedExpansion};
+}
+
+// The code pages the script is written in (0: none given, so ASCII only) and read in.
+constexpr unsigned kWritten[] = {0, 437, 65001, 932, 936, 950};
+constexpr unsigned kRead[] = {437, 65001, 932, 936, 950};
+
+const char* refusalReason(const TraceSettings& s, std::wstring_view script,
+                          const ScriptEncoder& encoder) {
     static const char* const kRules[] = {"double quote",
                                          "trailing backslash",
                                          "operator in a bare value",
@@ -74,10 +111,10 @@ const char* refusalReason(const TraceSettings& s, std::wstring_view script) {
     if (findControlCharacter(s)) {
         return "control character";
     }
-    if (const std::optional<UnsafeValueFinding> finding = findUnsafeValue(s)) {
+    if (const std::optional<UnsafeValueFinding> finding = findUnsafeValue(s, encoder)) {
         return kRules[static_cast<int>(finding->rule)];
     }
-    return findOverlongLine(script, s) ? "line too long" : nullptr;
+    return findOverlongLine(script, s, encoder) ? "line too long" : nullptr;
 }
 
 TEST(ScriptReading, ModelReadsALineAsCmdAndTheCRuntimeDo) {
@@ -103,8 +140,7 @@ TEST(ScriptReading, ModelReadsALineAsCmdAndTheCRuntimeDo) {
 }
 
 TEST(ScriptReading, EveryAcceptedRandomSettingReachesXperfAndRegAsMeant) {
-    constexpr int kSettings = 100000;
-    const char* const kReadings[] = {"read as meant", "stops the script"};
+    constexpr int kSettings = 20000;
     std::map<std::string, int> tally;
     RandomSettings random;
     for (int n = 0; n < kSettings; ++n) {
@@ -112,21 +148,51 @@ TEST(ScriptReading, EveryAcceptedRandomSettingReachesXperfAndRegAsMeant) {
         const std::optional<std::wstring> script = BuildCaptureScript(settings);
         if (!script) {
             ++tally["nothing selected"];
-        } else if (scriptRefusal(settings, *script)) {
-            const char* reason = refusalReason(settings, *script);
-            ASSERT_NE(reason, nullptr) << "refused for no known reason";
-            ++tally[std::string("refused: ") + reason];
-        } else {
-            const ScriptReading reading = readScript(settings, *script);
-            ASSERT_TRUE(reading.reading <= Reading::StopsScript)
-                << "accepted, yet not read as meant: " << reading.line;
-            ++tally[std::string("accepted, ") + kReadings[static_cast<int>(reading.reading)]];
-            tally["accepted, a bare value expands to nothing"] += reading.bareValueEmptied;
+            continue;
+        }
+        // Checked and written in each code page, then read in every prompt.
+        for (const unsigned written : kWritten) {
+            ScriptEncoder encoder;
+            if (written != 0) {
+                encoder = [written](std::wstring_view text) { return encodeIn(text, written); };
+            }
+            const bool writable = written != 0
+                                      ? encoder(*script).has_value()
+                                      : std::all_of(script->begin(), script->end(), [](wchar_t c) {
+                                            return static_cast<unsigned>(c) < 0x80;
+                                        });
+            if (scriptRefusal(settings, *script, encoder)) {
+                const char* reason = refusalReason(settings, *script, encoder);
+                ASSERT_NE(reason, nullptr) << "refused for no known reason";
+                ++tally[std::string("refused: ") + reason];
+                continue;
+            }
+            if (!writable) {
+                ++tally["not written: the code page cannot hold it"];
+                continue;
+            }
+            // An ASCII script reads the same in each code page, and is written as it is.
+            for (const unsigned read : kRead) {
+                for (const bool delayed : {false, true}) {
+                    const ScriptReading reading =
+                        readScript(settings, *script, hostilePrompt(delayed),
+                                   {written, written == 0 ? 0 : read});
+                    ASSERT_TRUE(reading.reading <= Reading::StopsScript)
+                        << "accepted in code page " << written << ", yet read in " << read
+                        << (delayed ? " with" : " without")
+                        << " delayed expansion not as meant: " << reading.line;
+                    tally["accepted, a bare value expands to nothing"] += reading.bareValueEmptied;
+                }
+            }
+            ++tally["accepted, read as meant in all 10 prompts"];
         }
     }
-    std::printf("%d random settings read:\n", kSettings);
+    std::printf("%d random settings, each checked in code pages 437, 65001, 932, 936, 950 and "
+                "none (ASCII), read in 437, 65001, 932, 936 and 950 with and without delayed "
+                "expansion:\n",
+                kSettings);
     for (const auto& [what, count] : tally) {
-        std::printf("  %-40s %6d\n", what.c_str(), count);
+        std::printf("  %-44s %6d\n", what.c_str(), count);
     }
 }
 
