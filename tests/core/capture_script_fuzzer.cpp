@@ -24,13 +24,15 @@ namespace {
 
 using corvane::TraceSettings;
 
-// Characters that mean something to the script, to cmd.exe, to the "%u" scan or to a converter,
-// drawn more often than the rest of the 16-bit range.
+// Characters that mean something to the script, to cmd.exe, to the "%u" scan or to a converter
+// (ソ, ポ, 乗 and ヤ end in '\\' or '|' in a double-byte code page), drawn more often than the
+// rest of the 16-bit range.
 constexpr wchar_t kInteresting[] = {
-    L' ',   L'\t',  L'\r',  L'\n',  L'\v',  L'\f',  L'"',   L'%',   L'^',   L'+', L'-',  L'0',
-    L'4',   L'9',   L':',   L'\'',  L'\\',  L'.',   L'e',   L'x',   L'&',   L'|', L'\0', 0x00A0,
-    0x00E9, 0x3000, 0xFF02, 0xD83D, 0xDE00, 0xFFFD, 0x0085, 0x2028, 0x001C, L'E', L'/',  L'!',
-    L'<',   L'>',   L'~',   L'*',   L'\\',  L'%',   L'"',   L'&',   L' ',
+    L' ',   L'\t',  L'\r',  L'\n',  L'\v',  L'\f',  L'"',   L'%',   L'^',   L'+',
+    L'-',   L'0',   L'4',   L'9',   L':',   L'\'',  L'\\',  L'.',   L'e',   L'x',
+    L'&',   L'|',   L'\0',  0x00A0, 0x00E9, 0x3000, 0xFF02, 0xD83D, 0xDE00, 0xFFFD,
+    0x0085, 0x2028, 0x001C, L'E',   L'/',   L'!',   L'<',   L'>',   L'~',   L'*',
+    L'\\',  L'%',   L'"',   L'&',   L' ',   0x30BD, 0x30DD, 0x4E57, 0x30E4,
 };
 
 constexpr std::size_t kInterestingCount = sizeof kInteresting / sizeof kInteresting[0];
@@ -326,9 +328,14 @@ void takeFrom(const std::array<const wchar_t*, N>& catalogue, std::vector<std::w
     }
 }
 
+// The code pages a script may be written in (0: none given, so ASCII only) and read in.
+constexpr unsigned kWritten[] = {0, 437, 1252, 65001, 932, 936, 949, 950};
+constexpr unsigned kRead[] = {437, 1252, 65001, 932, 936, 949, 950};
+
 // Both programs take flags, stack walks and the file mode from the catalogues and refuse an empty
-// text before any script, so only such settings are read the way cmd reads them.
-void requireReadAsMeant(TraceSettings s) {
+// text before any script, so only such settings are read the way cmd reads them: in a prompt
+// that reads the bytes in `read`, with a hostile environment and perhaps delayed expansion.
+void requireReadAsMeant(TraceSettings s, unsigned written, unsigned read, bool delayed) {
     takeFrom(corvane::KernelFlagCatalogue, s.kernelFlags);
     takeFrom(corvane::StackwalkCatalogue, s.stackwalkEvents);
     s.fileMode = corvane::FileModeCatalogue[s.fileMode.size() % corvane::FileModeCatalogue.size()];
@@ -342,13 +349,26 @@ void requireReadAsMeant(TraceSettings s) {
     if (!script) {
         return;
     }
-    if (corvane::scriptRefusal(s, *script)) {
-        require(corvane::findControlCharacter(s) || corvane::findUnsafeValue(s) ||
-                    corvane::findOverlongLine(*script, s),
+    corvane::ScriptEncoder encoder;
+    if (written != 0) {
+        encoder = [written](std::wstring_view text) {
+            return corvane::testing::encodeIn(text, written);
+        };
+    }
+    if (corvane::scriptRefusal(s, *script, encoder)) {
+        require(corvane::findControlCharacter(s) || corvane::findUnsafeValue(s, encoder) ||
+                    corvane::findOverlongLine(*script, s, encoder),
                 "a refusal has its reason");
-    } else {
-        require(corvane::testing::readScript(s, *script).reading <=
-                    corvane::testing::Reading::StopsScript,
+        return;
+    }
+    const bool writable = written != 0 ? encoder(*script).has_value()
+                                       : std::all_of(script->begin(), script->end(), [](wchar_t c) {
+                                             return static_cast<unsigned>(c) < 0x80;
+                                         });
+    if (writable) {
+        require(corvane::testing::readScript(s, *script, corvane::testing::hostilePrompt(delayed),
+                                             {written, written == 0 ? 0 : read})
+                        .reading <= corvane::testing::Reading::StopsScript,
                 "an accepted script reaches xperf and reg as meant");
     }
 }
@@ -389,6 +409,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(static_cast<std::size_t>(breakCharacters) == 2 * countCrLf(*script),
                 "no lone CR or LF");
     }
-    requireReadAsMeant(settings);
+    const unsigned written = kWritten[input.ConsumeIntegralInRange<std::size_t>(0, 7)];
+    const unsigned read = kRead[input.ConsumeIntegralInRange<std::size_t>(0, 6)];
+    requireReadAsMeant(settings, written, read, input.ConsumeBool());
     return 0;
 }

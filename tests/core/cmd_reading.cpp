@@ -74,6 +74,15 @@ bool isLeadByte(unsigned char byte, unsigned codePage) {
 
 } // namespace
 
+Prompt hostilePrompt(bool delayedExpansion) {
+    return Prompt{{{L"Q", L"\""},
+                   {L"TEMP", L"C:\\x\" & calc.exe & rem \""},
+                   {L"CMDCMDLINE", L"\"C:\\Windows\\system32\\cmd.exe\" "},
+                   {L"E", L"!Q! ^& calc"}},
+                  L"C:\\R&D (1)\\-trace.cmd",
+                  delayedExpansion};
+}
+
 #ifdef _WIN32
 
 std::optional<std::string> encodeIn(std::wstring_view text, unsigned codePage) {
@@ -112,11 +121,25 @@ std::wstring decodeIn(std::string_view bytes, unsigned codePage) {
 namespace {
 
 // One converter per direction and code page, opened once: opening one costs far more than a line.
+struct Converters {
+    std::map<std::pair<unsigned, bool>, iconv_t> open;
+    ~Converters() {
+        for (const auto& entry : open) {
+            if (entry.second != reinterpret_cast<iconv_t>(-1)) {
+                iconv_close(entry.second);
+            }
+        }
+    }
+};
+
 iconv_t converter(unsigned codePage, bool toCodePage) {
-    static std::map<std::pair<unsigned, bool>, iconv_t> open;
+    static Converters converters;
+    std::map<std::pair<unsigned, bool>, iconv_t>& open = converters.open;
     const auto found = open.find({codePage, toCodePage});
     if (found != open.end()) {
-        iconv(found->second, nullptr, nullptr, nullptr, nullptr);
+        if (found->second != reinterpret_cast<iconv_t>(-1)) {
+            iconv(found->second, nullptr, nullptr, nullptr, nullptr);
+        }
         return found->second;
     }
     const std::string name = codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);

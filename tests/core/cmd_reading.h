@@ -21,6 +21,10 @@ struct Prompt {
     bool delayedExpansion = false; // the DelayedExpansion registry value, or cmd /V:ON
 };
 
+// A prompt an attacker has prepared: variables that end quotes and start commands, a script
+// whose name starts with '-', and delayed expansion on or off.
+[[nodiscard]] Prompt hostilePrompt(bool delayedExpansion);
+
 // The code page the script's bytes were written in, and the one the prompt reads them in (chcp);
 // 0 for both: the UTF-16 text as it is.
 struct CodePages {

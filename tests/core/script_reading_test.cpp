@@ -77,17 +77,6 @@ private:
     std::mt19937 random_{20261207};
 };
 
-// A prompt an attacker has prepared: variables that end quotes and start commands, a script
-// whose name starts with '-', and delayed expansion on or off.
-Prompt hostilePrompt(bool delayedExpansion) {
-    return Prompt{{{L"Q", L"\""},
-                   {L"TEMP", L"C:\\x\" & calc.exe & rem \""},
-                   {L"CMDCMDLINE", L"\"C:\\Windows\\system32\\cmd.exe\" "},
-                   {L"E", L"!Q! ^& calc"}},
-                  L"C:\\R&D (1)\\-trace.cmd",
-                  delayedExpansion};
-}
-
 // The code pages the script is written in (0: none given, so ASCII only) and read in.
 constexpr unsigned kWritten[] = {0, 437, 65001, 932, 936, 950};
 constexpr unsigned kRead[] = {437, 65001, 932, 936, 950};
