@@ -8,9 +8,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
 #include <iconv.h>
+
 #include <map>
+#include <memory>
 #endif
 
 namespace corvane::testing {
@@ -20,193 +21,127 @@ bool isDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
 
-wchar_t upper(wchar_t c) {
-    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+std::wstring upper(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) {
+        return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+    });
+    return text;
 }
 
-const std::wstring* variable(const Prompt& prompt, std::wstring_view name) {
-    for (const auto& [known, text] : prompt.variables) {
-        if (known.size() == name.size() &&
-            std::equal(known.begin(), known.end(), name.begin(),
-                       [](wchar_t a, wchar_t b) { return upper(a) == upper(b); })) {
-            return &text;
+const wchar_t* variable(const Prompt& prompt, std::wstring_view name) {
+    for (const std::wstring& entry : prompt.variables) {
+        if (!name.empty() && entry.rfind(upper(std::wstring(name)) + L'=', 0) == 0) {
+            return entry.c_str() + name.size() + 1;
         }
     }
     return nullptr;
 }
 
-// What "%~<modifiers>0" gives for the script's path: attributes, time and size first, as dir
-// shows them, then the path or the parts asked for.
-std::wstring scriptPathParts(std::wstring_view modifiers, std::wstring_view path) {
+// "%~<modifiers>0": the attributes first, as dir shows them; then the drive, the folder and the
+// name, each as asked for.
+std::wstring scriptPathParts(std::wstring_view modifiers, const std::wstring& path) {
     if (path.empty()) {
-        return {};
+        return path;
     }
-    const auto has = [&](wchar_t m) { return modifiers.find(m) != std::wstring_view::npos; };
-    const std::size_t folderEnd = path.rfind(L'\\') + 1;
-    const std::size_t dot = path.rfind(L'.');
-    const std::size_t nameEnd =
-        dot == std::wstring_view::npos || dot < folderEnd ? path.size() : dot;
-    std::wstring parts;
-    for (const auto& [m, text] : {std::pair{L'a', L"--a------"},
-                                  std::pair{L't', L"12/08/2026 01:25"}, std::pair{L'z', L"1042"}}) {
-        if (has(m)) {
-            parts += text;
-            parts += L' ';
-        }
+    const std::size_t folder = path.rfind(L'\\') + 1;
+    std::wstring parts = modifiers.find(L'a') != std::wstring_view::npos ? L"--a------ " : L"";
+    const std::pair<wchar_t, std::wstring> kParts[] = {
+        {L'd', path.substr(0, 2)}, {L'p', path.substr(2, folder - 2)}, {L'n', path.substr(folder)}};
+    for (const auto& [modifier, part] : kParts) {
+        parts += modifiers.find(modifier) != std::wstring_view::npos ? part : L"";
     }
-    if (has(L'f') || modifiers.find_first_of(L"dpnx") == std::wstring_view::npos) {
-        return parts + std::wstring(path);
-    }
-    parts += has(L'd') ? path.substr(0, 2) : std::wstring_view();
-    parts += has(L'p') ? path.substr(2, folderEnd - 2) : std::wstring_view();
-    parts += has(L'n') ? path.substr(folderEnd, nameEnd - folderEnd) : std::wstring_view();
-    parts += has(L'x') ? path.substr(nameEnd) : std::wstring_view();
     return parts;
 }
 
 // The first byte of a double-byte character in the code pages that have them.
 bool isLeadByte(unsigned char byte, unsigned codePage) {
-    if (codePage == 932) {
-        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-    }
-    return (codePage == 936 || codePage == 949 || codePage == 950) && byte >= 0x81 && byte <= 0xFE;
+    return codePage == 932 ? (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)
+                           : (codePage == 936 || codePage == 950) && byte >= 0x81 && byte < 0xFF;
 }
 
 } // namespace
 
-Prompt hostilePrompt(bool delayedExpansion) {
-    return Prompt{{{L"Q", L"\""},
-                   {L"TEMP", L"C:\\x\" & calc.exe & rem \""},
-                   {L"CMDCMDLINE", L"\"C:\\Windows\\system32\\cmd.exe\" "},
-                   {L"E", L"!Q! ^& calc"}},
-                  L"C:\\R&D (1)\\-trace.cmd",
-                  delayedExpansion};
+Prompt hostilePrompt(bool delayedExpansion, unsigned written, unsigned read) {
+    return {{L"Q=\"", L"TEMP=C:\\x\" & calc.exe & rem \"", L"E=!Q! ^& calc"},
+            L"C:\\R&D (1)\\-trace.cmd",
+            delayedExpansion,
+            written,
+            read};
 }
 
 #ifdef _WIN32
-
 std::optional<std::string> encodeIn(std::wstring_view text, unsigned codePage) {
-    if (codePage == 0 || text.empty()) {
-        return codePage == 0 ? std::nullopt : std::optional<std::string>(std::string());
-    }
-    const bool utf8 = codePage == CP_UTF8;
-    BOOL usedDefault = FALSE;
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr,
-                                         utf8 ? nullptr : &usedDefault);
-    std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size <= 0 ||
-        WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), size, nullptr,
-                            utf8 ? nullptr : &usedDefault) != size ||
-        usedDefault) {
-        return std::nullopt;
-    }
-    return bytes;
+    BOOL lossy = FALSE;
+    const auto convert = [&](char* bytes, int size) {
+        return WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS,
+                                   text.data(), static_cast<int>(text.size()), bytes, size, nullptr,
+                                   codePage == CP_UTF8 ? nullptr : &lossy);
+    };
+    std::string bytes(static_cast<std::size_t>(convert(nullptr, 0)), '\0');
+    convert(bytes.data(), static_cast<int>(bytes.size()));
+    return lossy ? std::nullopt : std::optional(bytes);
 }
 
 std::wstring decodeIn(std::string_view bytes, unsigned codePage) {
-    if (bytes.empty()) {
-        return {};
-    }
-    const int length = static_cast<int>(bytes.size());
-    const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-    MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), size);
+    const auto convert = [&](wchar_t* text, int size) {
+        return MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text,
+                                   size);
+    };
+    std::wstring text(static_cast<std::size_t>(convert(nullptr, 0)), L'\0');
+    convert(text.data(), static_cast<int>(text.size()));
     return text;
 }
-
 #else
-
 namespace {
 
-// One converter per direction and code page, opened once: opening one costs far more than a line.
-struct Converters {
-    std::map<std::pair<unsigned, bool>, iconv_t> open;
-    ~Converters() {
-        for (const auto& entry : open) {
-            if (entry.second != reinterpret_cast<iconv_t>(-1)) {
-                iconv_close(entry.second);
-            }
-        }
+// Converts between wchar_t and a code page; at a sequence iconv refuses, gives `refused` and goes
+// on after the sequence as Windows reads it, or stops when `refused` is empty.
+std::optional<std::string> recode(std::string_view in, unsigned codePage, bool toCodePage,
+                                  std::string_view refused) {
+    // Opening a converter costs far more than a line: each is opened once, and closed at exit.
+    static std::map<std::pair<unsigned, bool>, std::unique_ptr<void, int (*)(iconv_t)>> open;
+    auto& cd = open.try_emplace({codePage, toCodePage}, nullptr, iconv_close).first->second;
+    if (!cd) {
+        const std::string name = codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);
+        cd.reset(toCodePage ? iconv_open(name.c_str(), "WCHAR_T")
+                            : iconv_open("WCHAR_T", name.c_str()));
     }
-};
-
-iconv_t converter(unsigned codePage, bool toCodePage) {
-    static Converters converters;
-    std::map<std::pair<unsigned, bool>, iconv_t>& open = converters.open;
-    const auto found = open.find({codePage, toCodePage});
-    if (found != open.end()) {
-        if (found->second != reinterpret_cast<iconv_t>(-1)) {
-            iconv(found->second, nullptr, nullptr, nullptr, nullptr);
+    iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
+    std::string out(in.size() * 4 + 8, '\0');
+    char* from = const_cast<char*>(in.data());
+    char* to = out.data();
+    std::size_t fromLeft = in.size();
+    std::size_t toLeft = out.size();
+    while (iconv(cd.get(), &from, &fromLeft, &to, &toLeft) == static_cast<std::size_t>(-1)) {
+        if (refused.empty()) {
+            return std::nullopt;
         }
-        return found->second;
+        const std::size_t skip =
+            fromLeft > 1 && from[1] != 0 && isLeadByte(static_cast<unsigned char>(*from), codePage);
+        to = std::copy(refused.begin(), refused.end(), to);
+        toLeft -= refused.size();
+        from += 1 + skip;
+        fromLeft -= 1 + skip;
     }
-    const std::string name = codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);
-    const iconv_t cd =
-        toCodePage ? iconv_open(name.c_str(), "WCHAR_T") : iconv_open("WCHAR_T", name.c_str());
-    open[{codePage, toCodePage}] = cd;
-    return cd;
-}
-
-// Converts as far as it can; `in` then points at the first byte it could not take.
-void convert(iconv_t cd, const char*& in, std::size_t& inLeft, std::string& out) {
-    char buffer[256];
-    while (inLeft != 0) {
-        char* to = buffer;
-        std::size_t toLeft = sizeof buffer;
-        const std::size_t result = iconv(cd, const_cast<char**>(&in), &inLeft, &to, &toLeft);
-        out.append(buffer, static_cast<std::size_t>(to - buffer));
-        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            return;
-        }
-    }
+    out.resize(out.size() - toLeft);
+    return out;
 }
 
 } // namespace
 
 std::optional<std::string> encodeIn(std::wstring_view text, unsigned codePage) {
-    if (codePage == 0) {
-        return std::nullopt;
-    }
-    const iconv_t cd = converter(codePage, true);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return std::nullopt;
-    }
-    const char* in = reinterpret_cast<const char*>(text.data());
-    std::size_t inLeft = text.size() * sizeof(wchar_t);
-    std::string bytes;
-    convert(cd, in, inLeft, bytes);
-    if (inLeft != 0) {
-        return std::nullopt;
-    }
-    return bytes;
+    return recode({reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)},
+                  codePage, true, {});
 }
 
 std::wstring decodeIn(std::string_view bytes, unsigned codePage) {
-    const iconv_t cd = converter(codePage, false);
-    const char* in = bytes.data();
-    std::size_t inLeft = bytes.size();
-    std::string wide;
-    while (cd != reinterpret_cast<iconv_t>(-1) && inLeft != 0) {
-        convert(cd, in, inLeft, wide);
-        if (inLeft == 0) {
-            break;
-        }
-        // What Windows makes of a sequence iconv refuses: one replacement character, which in a
-        // double-byte code page takes the byte after a first byte along.
-        const auto first = static_cast<unsigned char>(*in);
-        const std::size_t skip = inLeft > 1 && in[1] != '\0' && isLeadByte(first, codePage) ? 2 : 1;
-        const wchar_t replacement = 0xFFFD;
-        wide.append(reinterpret_cast<const char*>(&replacement), sizeof replacement);
-        in += skip;
-        inLeft -= skip;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    return std::wstring(reinterpret_cast<const wchar_t*>(wide.data()),
-                        wide.size() / sizeof(wchar_t));
+    const wchar_t replacement = 0xFFFD;
+    const std::string wide =
+        recode(bytes, codePage, false,
+               {reinterpret_cast<const char*>(&replacement), sizeof replacement})
+            .value_or(std::string());
+    return {reinterpret_cast<const wchar_t*>(wide.data()), wide.size() / sizeof(wchar_t)};
 }
-
 #endif
 
 std::optional<std::wstring> expandPercents(std::wstring_view line, const Prompt& prompt) {
@@ -218,50 +153,24 @@ std::optional<std::wstring> expandPercents(std::wstring_view line, const Prompt&
             out += line[++i];
         } else if (i + 1 < line.size() && line[i + 1] == L'~') {
             // A path operator: modifier letters, then the argument's digit.
-            const std::size_t start = i + 2;
-            i = line.find_first_not_of(L"fdpnxsatz", start);
+            const std::size_t modifiers = i + 2;
+            i = line.find_first_not_of(L"fdpnxsatz", modifiers);
             if (i == std::wstring_view::npos || !isDigit(line[i])) {
                 return std::nullopt;
             }
             if (line[i] == L'0') {
-                out += scriptPathParts(line.substr(start, i - start), prompt.scriptPath);
+                out += scriptPathParts(line.substr(modifiers, i - modifiers), prompt.scriptPath);
             }
         } else if (i + 1 < line.size() && (isDigit(line[i + 1]) || line[i + 1] == L'*')) {
             ++i;
         } else if (const std::size_t close = line.find(L'%', i + 1);
                    close != std::wstring_view::npos) {
             const std::size_t colon = line.substr(0, close).find(L':', i + 1);
-            const std::size_t nameEnd = colon == std::wstring_view::npos ? close : colon;
             // A variable cut or edited with ':' is taken whole: only its quotes matter here.
-            if (const std::wstring* text = variable(prompt, line.substr(i + 1, nameEnd - i - 1))) {
-                out += *text;
-                i = close;
-            } else {
-                i = nameEnd;
-            }
-        }
-    }
-    return out;
-}
-
-std::wstring expandDelayed(std::wstring_view command, const Prompt& prompt) {
-    if (!prompt.delayedExpansion || command.find(L'!') == std::wstring_view::npos) {
-        return std::wstring(command);
-    }
-    std::wstring out;
-    for (std::size_t i = 0; i < command.size(); ++i) {
-        if (command[i] == L'^') {
-            if (++i < command.size()) {
-                out += command[i];
-            }
-        } else if (command[i] != L'!') {
-            out += command[i];
-        } else if (const std::size_t close = command.find(L'!', i + 1);
-                   close != std::wstring_view::npos) {
-            if (const std::wstring* text = variable(prompt, command.substr(i + 1, close - i - 1))) {
-                out += *text;
-            }
-            i = close;
+            const wchar_t* text =
+                variable(prompt, line.substr(i + 1, std::min(colon, close) - i - 1));
+            out += text != nullptr ? text : L"";
+            i = colon == std::wstring_view::npos || text != nullptr ? close : colon;
         }
     }
     return out;
@@ -338,29 +247,68 @@ std::vector<std::wstring> splitArguments(std::wstring_view commandLine) {
 
 namespace {
 
+// Delayed expansion, after the split into commands: where the command holds a '!', "!NAME!" gives
+// the variable's text, a lone '!' goes, and a caret escapes the next character, quoted or not.
+std::wstring expandDelayed(std::wstring_view command, const Prompt& prompt) {
+    if (!prompt.delayedExpansion || command.find(L'!') == std::wstring_view::npos) {
+        return std::wstring(command);
+    }
+    std::wstring out;
+    for (std::size_t i = 0; i < command.size(); ++i) {
+        if (command[i] == L'^') {
+            out += ++i < command.size() ? std::wstring(1, command[i]) : L"";
+        } else if (command[i] != L'!') {
+            out += command[i];
+        } else if (const std::size_t close = command.find(L'!', i + 1);
+                   close != std::wstring_view::npos) {
+            const wchar_t* text = variable(prompt, command.substr(i + 1, close - i - 1));
+            out += text != nullptr ? text : L"";
+            i = close;
+        }
+    }
+    return out;
+}
+
+// A text as its bytes in the script's code page, read back in the prompt's.
+std::wstring throughCodePages(const std::wstring& text, const Prompt& prompt) {
+    return prompt.written == 0
+               ? text
+               : decodeIn(encodeIn(text, prompt.written).value_or(std::string()), prompt.read);
+}
+
+// Whether xperf finds each intended provider in its list, two spellings of one name not as two.
+bool providersAsMeant(const std::wstring& list, const TraceSettings& settings,
+                      const Prompt& prompt) {
+    std::vector<std::wstring> names;
+    for (std::size_t begin = 0, end = 0; end != std::wstring::npos; begin = end + 1) {
+        end = list.find(L'+', begin);
+        names.push_back(upper(list.substr(begin, std::min(end, list.find(L':', begin)) - begin)));
+        const std::size_t i = names.size() - 1;
+        if (i >= settings.providers.size() ||
+            names[i] != upper(throughCodePages(
+                            expandPercents(settings.providers[i], prompt).value_or(L""), prompt))) {
+            return false;
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (names[j] == names[i] && settings.providers[j] != settings.providers[i]) {
+                return false;
+            }
+        }
+    }
+    return names.size() == settings.providers.size();
+}
+
 struct Value {
     std::wstring token;
     const std::wstring* text;
     bool bare; // written without quotes, so a blank splits it and nothing of it is no argument
 };
 
-// A text as its bytes in the written code page, read back in the prompt's.
-std::wstring throughCodePages(const std::wstring& text, CodePages pages) {
-    if (pages.written == 0) {
-        return text;
-    }
-    return decodeIn(encodeIn(text, pages.written).value_or(std::string()), pages.read);
-}
-
 // The argument of the plain script with every token replaced by what cmd makes of its value.
+// An argument that starts with a value must not start with '-': xperf would take it for an option.
 void appendMeaning(std::wstring argument, const std::vector<Value>& values, const Prompt& prompt,
-                   CodePages pages, std::vector<std::wstring>& meaning, ScriptReading& reading) {
-    // xperf takes an argument that starts with '-' for an option, whatever a value meant by it.
-    const auto push = [&](const std::wstring& text, bool value) {
-        meaning.push_back(throughCodePages(text, pages));
-        reading.optionFromValue = reading.optionFromValue || (value && text.rfind(L'-', 0) == 0);
-    };
-    bool holdsValue = false;
+                   std::vector<std::wstring>& meaning, ScriptReading& reading) {
+    const bool startsWithValue = argument[0] == L'\x01' || argument.rfind(L"\"\x01", 0) == 0;
     for (const Value& value : values) {
         std::size_t at = argument.find(value.token);
         if (at == std::wstring::npos) {
@@ -374,58 +322,17 @@ void appendMeaning(std::wstring argument, const std::vector<Value>& values, cons
             const std::vector<std::wstring> split = splitArguments(expanded.value_or(L""));
             reading.bareValueEmptied = reading.bareValueEmptied || split.empty();
             for (const std::wstring& part : split) {
-                push(part, true);
+                meaning.push_back(throughCodePages(part, prompt));
+                reading.optionFromValue = reading.optionFromValue || part[0] == L'-';
             }
             return;
         }
-        holdsValue = holdsValue || argument.rfind(value.token, 0) == 0;
         for (; at != std::wstring::npos; at = argument.find(value.token, at)) {
             argument.replace(at, value.token.size(), expanded.value_or(L""));
         }
     }
-    push(argument, holdsValue);
-}
-
-// Whether xperf finds the intended providers, each once, in the list it is given.
-bool providersAsMeant(const std::vector<std::wstring>& arguments, const TraceSettings& settings,
-                      const Prompt& prompt, CodePages pages) {
-    const auto on = std::find(arguments.begin(), arguments.end(), L"-on");
-    const bool start = arguments.size() > 1 && arguments[1] == L"-start";
-    if (start ? on == arguments.end() || on + 1 == arguments.end() : arguments.size() < 4) {
-        return false;
-    }
-    const std::wstring& list = start ? *(on + 1) : arguments[3];
-    std::vector<std::wstring> names;
-    for (std::size_t begin = 0, end = 0; end != std::wstring::npos; begin = end + 1) {
-        end = list.find(L'+', begin);
-        const std::wstring entry = list.substr(begin, end - begin);
-        std::wstring name = entry.substr(0, entry.find(L':'));
-        for (wchar_t& c : name) {
-            c = upper(c);
-        }
-        names.push_back(std::move(name));
-    }
-    if (names.size() != settings.providers.size()) {
-        return false;
-    }
-    // The same name twice is one provider named twice; two spellings of it are two entries that
-    // xperf takes for one.
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::wstring meant =
-            throughCodePages(expandPercents(settings.providers[i], prompt).value_or(L""), pages);
-        for (wchar_t& c : meant) {
-            c = upper(c);
-        }
-        if (names[i] != meant) {
-            return false;
-        }
-        for (std::size_t j = 0; j < i; ++j) {
-            if (names[j] == names[i] && settings.providers[j] != settings.providers[i]) {
-                return false;
-            }
-        }
-    }
-    return true;
+    meaning.push_back(throughCodePages(argument, prompt));
+    reading.optionFromValue = reading.optionFromValue || (startsWithValue && argument[0] == L'-');
 }
 
 std::vector<std::wstring_view> lines(std::wstring_view script) {
@@ -440,7 +347,7 @@ std::vector<std::wstring_view> lines(std::wstring_view script) {
 } // namespace
 
 ScriptReading readScript(const TraceSettings& settings, std::wstring_view script,
-                         const Prompt& prompt, CodePages pages) {
+                         const Prompt& prompt) {
     // The same settings with each value a plain token, kept in its heap target form: the script
     // made of them has the arguments of every line, and the tokens where the values go.
     TraceSettings plain = settings;
@@ -475,10 +382,10 @@ ScriptReading readScript(const TraceSettings& settings, std::wstring_view script
         ScriptReading reading;
         std::vector<std::wstring> meaning;
         for (const std::wstring& argument : splitArguments(plainLines[n])) {
-            appendMeaning(argument, values, prompt, pages, meaning, reading);
+            appendMeaning(argument, values, prompt, meaning, reading);
         }
         const std::optional<std::wstring> expanded =
-            expandPercents(throughCodePages(std::wstring(scriptLines[n]), pages), prompt);
+            expandPercents(throughCodePages(std::wstring(scriptLines[n]), prompt), prompt);
         const std::optional<std::wstring> command =
             expanded ? singleCommand(*expanded) : std::nullopt;
         if (reading.reading == Reading::StopsScript && !expanded) {
@@ -488,12 +395,12 @@ ScriptReading readScript(const TraceSettings& settings, std::wstring_view script
         } else if (splitArguments(expandDelayed(*command, prompt)) != meaning ||
                    reading.optionFromValue) {
             reading.reading = Reading::OtherArguments;
-        } else if ((plainLines[n].rfind(L"xperf.exe -start", 0) == 0 &&
-                    plainLines[n].find(L" -on ") != std::wstring_view::npos) ||
-                   plainLines[n].rfind(L"xperf.exe -capturestate", 0) == 0) {
-            if (!providersAsMeant(meaning, settings, prompt, pages)) {
-                reading.reading = Reading::OtherProviders;
-            }
+        } else if (const auto on = std::find(meaning.begin(), meaning.end(), L"-on");
+                   (plainLines[n].find(L"-on \"") != std::wstring_view::npos &&
+                    on + 1 < meaning.end() && !providersAsMeant(*(on + 1), settings, prompt)) ||
+                   (plainLines[n].find(L"-capturestate") != std::wstring_view::npos &&
+                    (meaning.size() < 4 || !providersAsMeant(meaning[3], settings, prompt)))) {
+            reading.reading = Reading::OtherProviders;
         }
         worst.bareValueEmptied = worst.bareValueEmptied || reading.bareValueEmptied;
         if (reading.reading > worst.reading) {

@@ -1,7 +1,7 @@
 // How cmd.exe reads one line of a batch file and how the called program's C runtime splits the
 // command line it receives: what a capture script hands xperf and reg, checked without Windows.
 // The prompt need not be clean: its variables may hold quotes and operators, delayed expansion
-// may be on, and it may read the file's bytes in another code page than they were written in.
+// may be on, and it may read the bytes in another code page (chcp) than they were written in.
 #pragma once
 
 #include "settings/trace_settings.h"
@@ -9,40 +9,29 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace corvane::testing {
 
-// What the prompt that runs the script brings to it.
 struct Prompt {
-    std::vector<std::pair<std::wstring, std::wstring>> variables; // names match without case
-    std::wstring scriptPath;       // the script's full path, what %~f0 gives
-    bool delayedExpansion = false; // the DelayedExpansion registry value, or cmd /V:ON
+    std::vector<std::wstring> variables; // "NAME=text", names in upper case
+    std::wstring scriptPath;             // what %~f0 gives
+    bool delayedExpansion = false;       // the DelayedExpansion registry value, or cmd /V:ON
+    unsigned written = 0, read = 0;      // the script's code page and the prompt's; 0: UTF-16
 };
 
-// A prompt an attacker has prepared: variables that end quotes and start commands, a script
-// whose name starts with '-', and delayed expansion on or off.
-[[nodiscard]] Prompt hostilePrompt(bool delayedExpansion);
+// Variables that end quotes and start commands, and a script whose name starts with '-'.
+[[nodiscard]] Prompt hostilePrompt(bool delayedExpansion, unsigned written, unsigned read);
 
-// The code page the script's bytes were written in, and the one the prompt reads them in (chcp);
-// 0 for both: the UTF-16 text as it is.
-struct CodePages {
-    unsigned written = 0;
-    unsigned read = 0;
-};
-
-// The text in a code page, exactly, or nothing when the code page cannot hold it.
-[[nodiscard]] std::optional<std::string> encodeIn(std::wstring_view text, unsigned codePage);
-
-// The bytes as a prompt reads them in a code page: a sequence that is not valid gives U+FFFD,
+// The text in a code page exactly, or nothing. Reading bytes back, a bad sequence gives U+FFFD,
 // and the first byte of a double-byte character takes the next byte along whatever it is.
+[[nodiscard]] std::optional<std::string> encodeIn(std::wstring_view text, unsigned codePage);
 [[nodiscard]] std::wstring decodeIn(std::string_view bytes, unsigned codePage);
 
 // Percent expansion of a batch line, for a script run without arguments: "%%" gives "%",
-// "%NAME%" the variable's text or nothing, "%1" nothing, "%~dp0" and the other parts of %0 the
-// script's path, an undefined "%NAME:" is dropped and the scan goes on behind it, a lone "%" is
-// dropped. Nothing when a malformed "%~" makes cmd stop the script.
+// "%NAME%" the variable's text or nothing, "%1" nothing, "%~dp0" the script's folder, an undefined
+// "%NAME:" is dropped and the scan goes on behind it, a lone "%" is dropped. Nothing when a
+// malformed "%~" makes cmd stop the script.
 [[nodiscard]] std::optional<std::wstring> expandPercents(std::wstring_view line,
                                                          const Prompt& prompt = {});
 
@@ -51,16 +40,11 @@ struct CodePages {
 // caret joins the next line.
 [[nodiscard]] std::optional<std::wstring> singleCommand(std::wstring_view expandedLine);
 
-// Delayed expansion of that command line, after the split into commands: when it holds a '!',
-// "!NAME!" gives the variable's text, a lone '!' is dropped and a caret escapes the next
-// character, between quotes too.
-[[nodiscard]] std::wstring expandDelayed(std::wstring_view command, const Prompt& prompt);
-
 // The argument vector that CommandLineToArgvW and the C runtime make of a command line.
 [[nodiscard]] std::vector<std::wstring> splitArguments(std::wstring_view commandLine);
 
-// OtherProviders: the arguments are as written, but xperf, which splits its provider list at '+'
-// and each entry at ':' and takes names without regard to case, would enable other providers.
+// OtherProviders: xperf, which splits its provider list at '+' and each entry at ':' and takes
+// names without regard to case, would enable other providers than the arguments name.
 enum class Reading { AsMeant, StopsScript, SplitsCommand, OtherArguments, OtherProviders };
 
 struct ScriptReading {
@@ -71,12 +55,11 @@ struct ScriptReading {
 };
 
 // Whether every xperf.exe and reg line of the settings' script reaches its program as one command
-// with the arguments the settings mean: each value expanded on its own, each argument's bytes
-// read back in the prompt's code page, and no argument that starts with a value taken for an
-// option. A line whose value alone already stops cmd counts as
-// StopsScript; a bare value that expands to nothing is no argument. The script must be writable
-// in `pages.written`.
+// with the arguments the settings mean, each value expanded on its own and each argument's bytes
+// read back in the prompt's code page, after delayed expansion where it is on; an argument that
+// starts with a value must not start with '-'. A line whose value alone already stops cmd counts
+// as StopsScript; a bare value that expands to nothing is no argument.
 [[nodiscard]] ScriptReading readScript(const TraceSettings& settings, std::wstring_view script,
-                                       const Prompt& prompt = {}, CodePages pages = {});
+                                       const Prompt& prompt = {});
 
 } // namespace corvane::testing

@@ -1,4 +1,5 @@
 #include "script/script_checks.h"
+#include "tests/core/cmd_reading.h"
 #include "tests/core/script_examples.h"
 
 #include <gtest/gtest.h>
@@ -140,6 +141,16 @@ TEST(ScriptUnsafeValues, EachRuleIsFoundWhereTheValueStands) {
         {&TraceSettings::etlOutPath, L"%path%\\x.etl", Rule::UnsafeReference, L'%'},
         {nullptr, L"Acme\\", Rule::TrailingBackslash, L'\\'},
         {&TraceSettings::kernelPath, L"C:\\logs\\100%.etl", Rule::UnpairedPercent, L'%'},
+        {&TraceSettings::etlOutPath, L"-stop", Rule::LeadingDash, L'-'},
+        {&TraceSettings::kernelPath, L"%~n0k.etl", Rule::LeadingDash, L'%'},
+        {&TraceSettings::kernelPath, L"%~dpn0k.etl", {}, 0},
+        {nullptr, L"A+B", Rule::ProviderPlus, L'+'},
+        {nullptr, L"x%~dp0", Rule::BareArgumentReference, L'%'},
+        {nullptr, L"MICROSOFT-WINDOWS-SHELL-CORE", Rule::ProviderCaseTwin, 0},
+        {&TraceSettings::sessionName, L"\u30DDcalc.exe", Rule::NonAsciiBareValue, 0x30DD},
+        // In code page 932 ソ is 83 5C, ア 83 41.
+        {&TraceSettings::etlOutPath, L"D:\\\u30BD", Rule::CodePageByte, 0x30BD},
+        {&TraceSettings::etlOutPath, L"D:\\\u30A2%%d", {}, 0},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
@@ -147,7 +158,8 @@ TEST(ScriptUnsafeValues, EachRuleIsFoundWhereTheValueStands) {
         TraceSettings settings = script_examples::scriptExample("worked example").settings;
         settings.heapEnabled = 0; // looked at even where the script leaves them out
         (entry.field != nullptr ? settings.*entry.field : settings.providers[1]) = entry.value;
-        const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings);
+        const std::optional<UnsafeValueFinding> found = findUnsafeValue(
+            settings, [](std::wstring_view text) { return testing::encodeIn(text, 932); });
         ASSERT_EQ(found.has_value(), entry.rule.has_value());
         if (found) {
             EXPECT_EQ(found->rule, *entry.rule);

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -24,7 +23,7 @@ constexpr std::wstring_view kHostile =
     L"\"&|<>^%!\\ \t:~*019.-e+\u00e9\U0001F600\u30DD\u30BD\u30BF\u4E57\u4E85\u30C4\u30E4\u30A2";
 // References to the prompt's variables, the script's arguments and its own path.
 constexpr const wchar_t* kReferences[] = {
-    L"%TEMP%", L"%Q%", L"!Q!", L"%~dp0", L"%~a0", L"%~n0", L"%%", L"%1", L"%CMDCMDLINE:~0,1%"};
+    L"%TEMP%", L"%Q%", L"!Q!", L"%~dp0", L"%~da0", L"%~n0", L"%%", L"%1", L"%CMDCMDLINE:~0,1%"};
 
 class RandomSettings {
 public:
@@ -141,31 +140,26 @@ TEST(ScriptReading, EveryAcceptedRandomSettingReachesXperfAndRegAsMeant) {
         }
         // Checked and written in each code page, then read in every prompt.
         for (const unsigned written : kWritten) {
-            ScriptEncoder encoder;
-            if (written != 0) {
-                encoder = [written](std::wstring_view text) { return encodeIn(text, written); };
-            }
-            const bool writable = written != 0
-                                      ? encoder(*script).has_value()
-                                      : std::all_of(script->begin(), script->end(), [](wchar_t c) {
-                                            return static_cast<unsigned>(c) < 0x80;
-                                        });
+            const auto encoder =
+                written == 0 ? ScriptEncoder() : [written](std::wstring_view text) {
+                    return encodeIn(text, written);
+                };
             if (scriptRefusal(settings, *script, encoder)) {
                 const char* reason = refusalReason(settings, *script, encoder);
                 ASSERT_NE(reason, nullptr) << "refused for no known reason";
                 ++tally[std::string("refused: ") + reason];
                 continue;
             }
-            if (!writable) {
+            // Without a code page only ASCII is written: the same bytes in 437 and in UTF-8.
+            if (written == 0 ? encodeIn(*script, 437) != encodeIn(*script, 65001)
+                             : !encoder(*script)) {
                 ++tally["not written: the code page cannot hold it"];
                 continue;
             }
-            // An ASCII script reads the same in each code page, and is written as it is.
             for (const unsigned read : kRead) {
                 for (const bool delayed : {false, true}) {
                     const ScriptReading reading =
-                        readScript(settings, *script, hostilePrompt(delayed),
-                                   {written, written == 0 ? 0 : read});
+                        readScript(settings, *script, hostilePrompt(delayed, written, read));
                     ASSERT_TRUE(reading.reading <= Reading::StopsScript)
                         << "accepted in code page " << written << ", yet read in " << read
                         << (delayed ? " with" : " without")
