@@ -53,12 +53,6 @@ std::wstring scriptPathParts(std::wstring_view modifiers, const std::wstring& pa
     return parts;
 }
 
-// The first byte of a double-byte character in the code pages that have them.
-bool isLeadByte(unsigned char byte, unsigned codePage) {
-    return codePage == 932 ? (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)
-                           : (codePage == 936 || codePage == 950) && byte >= 0x81 && byte < 0xFF;
-}
-
 } // namespace
 
 Prompt hostilePrompt(bool delayedExpansion, unsigned written, unsigned read) {
@@ -93,6 +87,12 @@ std::wstring decodeIn(std::string_view bytes, unsigned codePage) {
 }
 #else
 namespace {
+
+// The first byte of a double-byte character in the code pages that have them.
+bool isLeadByte(unsigned char byte, unsigned codePage) {
+    return codePage == 932 ? (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)
+                           : (codePage == 936 || codePage == 950) && byte >= 0x81 && byte < 0xFF;
+}
 
 // Converts between wchar_t and a code page; at a sequence iconv refuses, gives `refused` and goes
 // on after the sequence as Windows reads it, or stops when `refused` is empty.
@@ -269,11 +269,15 @@ std::wstring expandDelayed(std::wstring_view command, const Prompt& prompt) {
     return out;
 }
 
-// A text as its bytes in the script's code page, read back in the prompt's.
+// A text as its bytes in the script's code page, read back in the prompt's. A blank follows it,
+// as something does in its line: at the very end of the bytes Wine reads a bad sequence otherwise.
 std::wstring throughCodePages(const std::wstring& text, const Prompt& prompt) {
-    return prompt.written == 0
-               ? text
-               : decodeIn(encodeIn(text, prompt.written).value_or(std::string()), prompt.read);
+    if (prompt.written == 0) {
+        return text;
+    }
+    std::wstring read =
+        decodeIn(encodeIn(text + L' ', prompt.written).value_or(std::string()), prompt.read);
+    return read.empty() || read.back() != L' ' ? read : read.substr(0, read.size() - 1);
 }
 
 // Whether xperf finds each intended provider in its list, two spellings of one name not as two.
@@ -284,9 +288,11 @@ bool providersAsMeant(const std::wstring& list, const TraceSettings& settings,
         end = list.find(L'+', begin);
         names.push_back(upper(list.substr(begin, std::min(end, list.find(L':', begin)) - begin)));
         const std::size_t i = names.size() - 1;
+        // Each name is read with the closing quote that follows it in the script.
         if (i >= settings.providers.size() ||
-            names[i] != upper(throughCodePages(
-                            expandPercents(settings.providers[i], prompt).value_or(L""), prompt))) {
+            names[i] + L'"' !=
+                upper(throughCodePages(
+                    expandPercents(settings.providers[i], prompt).value_or(L"") + L'"', prompt))) {
             return false;
         }
         for (std::size_t j = 0; j < i; ++j) {
