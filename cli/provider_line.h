@@ -1,8 +1,9 @@
 // The value of a profile's `provider` line: a name as it stands or in double quotes, or a name in
 // double quotes followed by what to enable of it, such as
 //     "Microsoft-Windows-DxgKrnl" keywords=0xFFFF level=5 stack=off
-// A name may hold blanks and colons ("IIS: WWW Server"), but never a double quote, which the
-// script could not carry; so the closing quote always ends the name.
+// A name may hold blanks and '=' ("Acme Tool v=2"), but never a double quote, which the script
+// could not carry; so the closing quote always ends the name. The script's checks refuse ':'
+// and '+', which xperf would split the name at.
 #pragma once
 
 #include "settings/trace_settings.h"

@@ -325,12 +325,12 @@ std::wstring unsafeValueProblem(const UnsafeValueFinding& finding) {
                L"variable there that ends the quotes and starts a command of its own. Only %% (one "
                L"%) and the script's folder (%~dp0) may stand";
     case UnsafeValueRule::LeadingDash:
-        return std::wstring(finding.character == L'%'
-                                ? L"starts with a part of the script's path other than its drive "
-                                  L"(%~dp0 starts with it), which may start with '-'"
-                                : L"starts with '-'") +
-               L", which xperf reads as the start of one of its options (quotes around a value do "
-               L"not reach xperf)";
+        return finding.character == L'%'
+                   ? L"starts with a part of the script's path that may start with '-' (its "
+                     L"name, for one; %~dp0 starts with the drive), which xperf would read as the "
+                     L"start of one of its options"
+                   : L"starts with '-', which xperf reads as the start of one of its options "
+                     L"(quotes around a value do not reach xperf)";
     case UnsafeValueRule::DelayedExpansion:
         return L"holds '!', which a command prompt with delayed expansion (the DelayedExpansion "
                L"registry value, or cmd /V:ON) reads as the start of a variable, whose text may "
