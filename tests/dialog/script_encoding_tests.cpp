@@ -40,11 +40,11 @@ Expected expectedLines() {
             "R\xC3\xA9sum\xC3\xA9.exe\" /v TracingFlags /t REG_DWORD /d 1 /f");
     lines.userLine = inOemCodePage(R"(xperf.exe -start Vell -on "acme-Caf)"
                                    "\x82"
-                                   R"(":::'stack' -f "\user.etl")" +
+                                   R"(s":::'stack' -f "\user.etl")" +
                                        kSizes,
                                    R"(xperf.exe -start Vell -on "acme-Caf)"
                                    "\xC3\xA9"
-                                   R"(":::'stack' -f "\user.etl")" +
+                                   R"(s":::'stack' -f "\user.etl")" +
                                        kSizes);
     lines.stopLine = inOemCodePage(R"(xperf.exe -stop Vell -stop VellHeap -d "C:\Users\M)"
                                    "\x81"
@@ -70,9 +70,9 @@ TEST_F(OkCommandEncoding, WritesNonAsciiProviderPathAndProcessInTheConsoleCodePa
         GTEST_SKIP() << "no spelled-out bytes for OEM code page " << GetOEMCP();
     }
     // The fixture reads its script as UTF-8: C3 A9 is U+00E9.
-    ASSERT_TRUE(openWithProviders("provider acme-Caf\xC3\xA9\n"
+    ASSERT_TRUE(openWithProviders("provider acme-Caf\xC3\xA9s\n"
                                   "provider Microsoft-Windows-Win32k\n"));
-    session.select(IDC_PROVIDERS, L"acme-Caf\u00E9");
+    session.select(IDC_PROVIDERS, L"acme-Caf\u00E9s");
     session.click(IDC_LOG_STACK);
     session.type(IDC_ETL_OUT_PATH, L"C:\\Users\\M\u00FCller\\Desktop\\trace.etl");
     session.click(IDC_HEAP);

@@ -248,11 +248,11 @@ def test_all_three_sessions_start_only_after_the_first_key_and_stop_only_after_t
 
 def test_a_job_saved_by_corvane_itself_calls_the_tools_as_chosen(corvane, scripts):
     # A provider name outside ASCII goes the whole way: test double, list, saved file, cmd, xperf.
-    app = corvane(providers=["Beta-Provider", "Alpha-Café"])
+    app = corvane(providers=["Beta-Provider", "Alpha-Cafés"])
     app.wait_for_focus(OK)
     app.click_item(KERNEL_FLAGS, "PROC_THREAD")
     app.click_item(PROVIDERS, "Beta-Provider")
-    app.click_item(PROVIDERS, "Alpha-Café")
+    app.click_item(PROVIDERS, "Alpha-Cafés")
     app.click(LOG_STACK)
     app.click(HEAP)
     app.wait_for("the heap fields enabled", lambda look: look.main.control(HEAP_PROCESS).enabled)
@@ -262,7 +262,7 @@ def test_a_job_saved_by_corvane_itself_calls_the_tools_as_chosen(corvane, script
     look = app.wait_for("the job chosen", lambda look: (
         look.main.control(HEAP_PROCESS).text == "notepad"
         and look.main.control(LOG_STACK).check == 1
-        and look.main.control(PROVIDERS).selected_texts() == ["Alpha-Café", "Beta-Provider"]
+        and look.main.control(PROVIDERS).selected_texts() == ["Alpha-Cafés", "Beta-Provider"]
         and look.main.control(KERNEL_FLAGS).selected_texts() == ["PROC_THREAD"]))
     etl = look.main.control(ETL_OUT).text
 
@@ -278,7 +278,7 @@ def test_a_job_saved_by_corvane_itself_calls_the_tools_as_chosen(corvane, script
     assert programs_and_arguments(scripts.run(script)) == [
         reg_add("notepad"),
         kernel_start("PROC_THREAD"),
-        user_start("Alpha-Café:::'stack'+Beta-Provider:::'stack'"),
+        user_start("Alpha-Cafés:::'stack'+Beta-Provider:::'stack'"),
         heap_start("0"),
         stop("-stop", "Vell", "-stop", "VellHeap", "-stop", etl=etl),
         viewer(etl),
