@@ -118,7 +118,8 @@ TEST(ScriptProgram, WritesTheWorkedExampleInTheCommandPromptsCodePage) {
     const UINT oem = GetOEMCP();
     ASSERT_TRUE(oem == 437 || oem == 850) << "OEM code page " << oem;
     // (0x82 right before the closing quote would be refused: code page 932 would join the two.)
-    const ProgramRun accented = runProgram(L"p.txt --stdout --set provider=acme-Caf\u00e9s", folder);
+    const ProgramRun accented =
+        runProgram(L"p.txt --stdout --set provider=acme-Caf\u00e9s", folder);
     EXPECT_EQ(accented.status, 0U) << accented.errors;
     EXPECT_NE(accented.output.find("\"acme-Caf\x82s\":::'stack'+"), std::string::npos);
 
