@@ -90,6 +90,7 @@ TEST(WprPair, RefusesStandardOutputAndWhatTheXperfScriptRefusesWritingNothing) {
         {L"--recorder wpr", L"file-mode = NewFile", L"no WPR form"},
         {L"--recorder wpr", L"session-name = A&B", L"session-name holds '&'"},
         {L"--recorder wpr", L"heap-path = C:\\h\\", L"heap-path"},
+        {L"--recorder wpr --set etl-out-path=%TEMP%\\x.etl", L"", L"not Corvane's to trust"},
         {L"--recorder wpr -o 100%.cmd", L"", L"holds '%'"},
         {L"--recorder wpr -o a!b.cmd", L"", L"holds '!'"},
         {L"--recorder wpr -o x.WPRP", L"", L"does not end in .wprp"},
