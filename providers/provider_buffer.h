@@ -16,4 +16,15 @@ namespace corvane {
 [[nodiscard]] std::vector<std::wstring> providerNamesFromBuffer(const unsigned char* data,
                                                                 std::size_t size);
 
+// A provider with its GUID as xperf shows one, upper case:
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
+struct EnumeratedProvider {
+    std::wstring name;
+    std::wstring guid;
+};
+
+// The providers that providerNamesFromBuffer names, in the same order, each with its GUID.
+[[nodiscard]] std::vector<EnumeratedProvider> providersFromBuffer(const unsigned char* data,
+                                                                  std::size_t size);
+
 } // namespace corvane

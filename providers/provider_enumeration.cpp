@@ -114,10 +114,18 @@ std::uint32_t enumerateProviders(ProviderBuffer& buffer) {
     return ERROR_SUCCESS;
 }
 
-void fillProviderList(HWND providerListBox, ProviderBuffer&& buffer) {
+void fillProviderList(HWND providerListBox, ProviderBuffer&& buffer, ProviderGuids& guids) {
     ProviderBuffer owned = std::move(buffer);
-    for (const std::wstring& name : providerNamesFromBuffer(owned.data(), owned.size())) {
-        SendMessageW(providerListBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    guids.clear();
+    for (EnumeratedProvider& provider : providersFromBuffer(owned.data(), owned.size())) {
+        const LRESULT index = SendMessageW(providerListBox, LB_ADDSTRING, 0,
+                                           reinterpret_cast<LPARAM>(provider.name.c_str()));
+        if (index < 0) {
+            continue; // LB_ERR, LB_ERRSPACE
+        }
+        guids.push_back(std::move(provider.guid));
+        SendMessageW(providerListBox, LB_SETITEMDATA, static_cast<WPARAM>(index),
+                     static_cast<LPARAM>(guids.size()));
     }
 }
 

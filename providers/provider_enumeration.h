@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace corvane {
 
@@ -46,8 +48,13 @@ private:
 // status TdhEnumerateProviders returned. On failure the buffer is left empty.
 [[nodiscard]] std::uint32_t enumerateProviders(ProviderBuffer& buffer);
 
-// Adds every provider name in the buffer to the list box (LB_ADDSTRING), then frees the buffer.
-void fillProviderList(HWND providerListBox, ProviderBuffer&& buffer);
+// The GUIDs of the providers in the Providers list. An entry's item data is the 1-based position
+// of its provider's GUID here; 0 means none is known.
+using ProviderGuids = std::vector<std::wstring>;
+
+// Adds every provider name in the buffer to the list box (LB_ADDSTRING), puts each one's GUID in
+// `guids` (emptied first) and its position in the entry's item data, then frees the buffer.
+void fillProviderList(HWND providerListBox, ProviderBuffer&& buffer, ProviderGuids& guids);
 
 // Whether a loaded module is one of Wine's builtin DLLs (whose exports may be aborting stubs).
 [[nodiscard]] bool isWineBuiltinModule(HMODULE module) noexcept;

@@ -3,6 +3,7 @@
 #include "encoding/script_encoding_win.h"
 #include "res/resource.h"
 #include "script/capture_script.h"
+#include "script/provider_entries.h"
 #include "script/script_checks.h"
 #include "settings/exchange_win.h"
 #include "ui/save_dialog_win.h"
@@ -14,31 +15,42 @@
 
 namespace corvane {
 
-std::vector<std::wstring> selectedEntries(HWND dialog, int listId) {
-    std::vector<std::wstring> entries;
-    const HWND list = GetDlgItem(dialog, listId);
+namespace {
+
+// The indices of a list's selected entries, top to bottom.
+std::vector<int> selectedIndices(HWND list) {
     const LRESULT selectedCount = SendMessageW(list, LB_GETSELCOUNT, 0, 0);
     if (selectedCount <= 0) {
-        return entries;
+        return {};
     }
     std::vector<int> indices(static_cast<std::size_t>(selectedCount));
     const LRESULT filled = SendMessageW(list, LB_GETSELITEMS, static_cast<WPARAM>(selectedCount),
                                         reinterpret_cast<LPARAM>(indices.data()));
-    if (filled <= 0) {
-        return entries;
+    indices.resize(filled > 0 ? static_cast<std::size_t>(filled) : 0);
+    return indices;
+}
+
+std::optional<std::wstring> entryText(HWND list, int index) {
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == LB_ERR) {
+        return std::nullopt;
     }
-    indices.resize(static_cast<std::size_t>(filled));
-    entries.reserve(indices.size());
-    for (const int index : indices) {
-        const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-        if (length == LB_ERR) {
-            continue;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index),
+                                        reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+} // namespace
+
+std::vector<std::wstring> selectedEntries(HWND dialog, int listId) {
+    std::vector<std::wstring> entries;
+    const HWND list = GetDlgItem(dialog, listId);
+    for (const int index : selectedIndices(list)) {
+        if (std::optional<std::wstring> text = entryText(list, index)) {
+            entries.push_back(std::move(*text));
         }
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        const LRESULT copied = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index),
-                                            reinterpret_cast<LPARAM>(text.data()));
-        text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-        entries.push_back(std::move(text));
     }
     return entries;
 }
@@ -63,7 +75,26 @@ std::wstring chosenFileMode(HWND dialog) {
     return text;
 }
 
-void readSelections(HWND dialog, TraceSettings& settings) {
+// The selected providers as the script names them: each by its name, or by the GUID that the list
+// keeps beside a name that xperf would split.
+std::vector<std::wstring> selectedProviders(HWND dialog, const ProviderGuids& guids) {
+    std::vector<std::wstring> providers;
+    const HWND list = GetDlgItem(dialog, IDC_PROVIDERS);
+    for (const int index : selectedIndices(list)) {
+        std::optional<std::wstring> name = entryText(list, index);
+        if (!name) {
+            continue;
+        }
+        const auto position = static_cast<std::size_t>(
+            SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+        const bool known = position != 0 && position <= guids.size();
+        providers.push_back(
+            providerAsWritten(std::move(*name), known ? guids[position - 1] : std::wstring()));
+    }
+    return providers;
+}
+
+void readSelections(HWND dialog, const ProviderGuids& guids, TraceSettings& settings) {
     settings.fileMode = chosenFileMode(dialog);
     settings.kernelFlags = selectedEntries(dialog, IDC_KERNEL_FLAGS);
     // Stack walks ride on the kernel logger; without a kernel flag they are not even read.
@@ -71,17 +102,17 @@ void readSelections(HWND dialog, TraceSettings& settings) {
     if (!settings.kernelFlags.empty()) {
         settings.stackwalkEvents = selectedEntries(dialog, IDC_STACKWALK);
     }
-    settings.providers = selectedEntries(dialog, IDC_PROVIDERS);
+    settings.providers = selectedProviders(dialog, guids);
 }
 
 } // namespace
 
-void runOkCommand(HWND dialog, TraceSettings& settings, ScriptUi& ui) {
+void runOkCommand(HWND dialog, TraceSettings& settings, const ProviderGuids& guids, ScriptUi& ui) {
     if (!exchangeFromControls(dialog, settings)) {
         ui.showMessage(dialog, L"Please input valid data.");
         return;
     }
-    readSelections(dialog, settings);
+    readSelections(dialog, guids, settings);
     const std::optional<std::wstring> script = BuildCaptureScript(settings);
     if (!script) {
         ui.showMessage(dialog, L"Please input parameters.");

@@ -2,6 +2,7 @@
 // script and offer to save it. The dialog stays open whatever happens.
 #pragma once
 
+#include "providers/provider_enumeration.h"
 #include "settings/trace_settings.h"
 #include "ui/script_ui.h"
 
@@ -14,8 +15,8 @@ namespace corvane {
 
 // Shows "Please input valid data." when a control holds a bad value, "Please input parameters."
 // when nothing would be traced, and why when the command prompt would not run the script as
-// written; otherwise hands the script to SaveCaptureScript.
-void runOkCommand(HWND dialog, TraceSettings& settings, ScriptUi& ui);
+// written; otherwise hands the script to SaveCaptureScript. `guids` are the Providers list's.
+void runOkCommand(HWND dialog, TraceSettings& settings, const ProviderGuids& guids, ScriptUi& ui);
 
 // The selected entries' texts of one of the dialog's lists, top to bottom as the list shows them.
 [[nodiscard]] std::vector<std::wstring> selectedEntries(HWND dialog, int listId);

@@ -81,4 +81,13 @@ void appendProviderEntries(std::wstring& out, const TraceSettings& settings) {
     out += closing;
 }
 
+std::wstring providerAsWritten(std::wstring name, const std::wstring& guid) {
+    // The quotes around an entry do not keep xperf from splitting it: the C runtime removes them
+    // before xperf reads Name:Keywords:Level.
+    if (guid.empty() || name.find(L':') == std::wstring::npos) {
+        return name;
+    }
+    return guid;
+}
+
 } // namespace corvane

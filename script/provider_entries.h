@@ -11,4 +11,8 @@ namespace corvane {
 // "Name":KEYWORDS:LEVEL:'stack', joined by "+".
 void appendProviderEntries(std::wstring& out, const TraceSettings& settings);
 
+// How the script names a provider of the dialog's list: by its name, or by its GUID (when known)
+// where xperf would read a ':' in the name as the start of the entry's keywords.
+[[nodiscard]] std::wstring providerAsWritten(std::wstring name, const std::wstring& guid);
+
 } // namespace corvane

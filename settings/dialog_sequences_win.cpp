@@ -65,10 +65,11 @@ void selectFirstFileMode(HWND dialog) {
 }
 
 // A failed enumeration leaves the list as it is and says nothing.
-void addRegisteredProviders(HWND dialog) {
+void addRegisteredProviders(HWND dialog, ProviderGuids& guids) {
+    guids.clear();
     ProviderBuffer buffer;
     if (enumerateProviders(buffer) == 0) {
-        fillProviderList(GetDlgItem(dialog, IDC_PROVIDERS), std::move(buffer));
+        fillProviderList(GetDlgItem(dialog, IDC_PROVIDERS), std::move(buffer), guids);
     }
 }
 
@@ -79,7 +80,7 @@ void applyOpeningDefaults(TraceSettings& settings, const DefaultsEnvironment& en
     defaultTraceSettings(settings, environment);
 }
 
-void runDialogOpenSequence(HWND dialog, TraceSettings& settings) {
+void runDialogOpenSequence(HWND dialog, TraceSettings& settings, ProviderGuids& guids) {
     // A refused value has been signalled on its control; opening goes on regardless.
     (void)exchangeToControls(dialog, settings);
     for (const CatalogueFill& list : kKernelLists) {
@@ -87,10 +88,11 @@ void runDialogOpenSequence(HWND dialog, TraceSettings& settings) {
     }
     addNames(dialog, kFileModes);
     selectFirstFileMode(dialog);
-    addRegisteredProviders(dialog);
+    addRegisteredProviders(dialog, guids);
 }
 
-void resetSettings(HWND dialog, TraceSettings& settings, const DefaultsEnvironment& environment) {
+void resetSettings(HWND dialog, TraceSettings& settings, const DefaultsEnvironment& environment,
+                   ProviderGuids& guids) {
     defaultTraceSettings(settings, environment);
     // As when opening, a refused value does not stop the lists from being refilled.
     (void)exchangeToControls(dialog, settings);
@@ -107,7 +109,7 @@ void resetSettings(HWND dialog, TraceSettings& settings, const DefaultsEnvironme
     }
     const RedrawSuspended held(GetDlgItem(dialog, IDC_PROVIDERS));
     SendDlgItemMessageW(dialog, IDC_PROVIDERS, LB_RESETCONTENT, 0, 0);
-    addRegisteredProviders(dialog);
+    addRegisteredProviders(dialog, guids);
 }
 
 } // namespace corvane

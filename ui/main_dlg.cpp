@@ -106,7 +106,7 @@ void CMainDlg::applyDefaultsOnOpen() {
 }
 
 void CMainDlg::fillControlsOnOpen() {
-    runDialogOpenSequence(hwnd_, settings_);
+    runDialogOpenSequence(hwnd_, settings_, providerGuids_);
 }
 
 void CMainDlg::setIcons() {
@@ -118,7 +118,7 @@ void CMainDlg::setIcons() {
 }
 
 void CMainDlg::onOk() {
-    runOkCommand(hwnd_, settings_, scriptUi_);
+    runOkCommand(hwnd_, settings_, providerGuids_, scriptUi_);
 }
 
 void CMainDlg::onCancel() {
@@ -128,7 +128,7 @@ void CMainDlg::onCancel() {
 }
 
 void CMainDlg::onReset() {
-    resetSettings(hwnd_, settings_, environment_);
+    resetSettings(hwnd_, settings_, environment_, providerGuids_);
 }
 
 void CMainDlg::onHeapToggled() {

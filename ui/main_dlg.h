@@ -4,6 +4,7 @@
 
 #include "app/dialog_impl.h"
 #include "app/message_loop.h"
+#include "providers/provider_enumeration.h"
 #include "res/resource.h"
 #include "settings/trace_settings.h"
 #include "ui/main_dlg_tips.h"
@@ -53,6 +54,7 @@ private:
     DefaultsEnvironment environment_;
     ScriptUi& scriptUi_;
     TraceSettings settings_;
+    ProviderGuids providerGuids_; // of the Providers list's entries, for names xperf would split
     CMainDlgTips tips_;
 };
 

@@ -23,8 +23,9 @@ void addAll(HWND control, UINT addMessage, const Catalogue& names) {
 
 inline void addProviders(HWND list) {
     ProviderBuffer buffer;
+    ProviderGuids guids;
     if (enumerateProviders(buffer) == 0) {
-        fillProviderList(list, std::move(buffer));
+        fillProviderList(list, std::move(buffer), guids);
     }
 }
 

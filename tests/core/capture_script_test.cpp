@@ -1,4 +1,5 @@
 #include "script/capture_script.h"
+#include "script/provider_entries.h"
 #include "settings/catalogues.h"
 #include "tests/core/script_examples.h"
 
@@ -353,6 +354,21 @@ TEST(CaptureScriptValues, ThousandsOfProvidersAreJoinedWithAndWithoutStacks) {
             ASSERT_EQ(entries[i], L"\"Provider-" + std::to_wstring(i) + L"\"" + suffix);
         }
         EXPECT_EQ(lines[24], L"xperf.exe -stop Vell -d \"" + kOutPath + L"\"");
+    }
+}
+
+TEST(ProviderAsWritten, OnlyANameWithAColonGivesWayToItsGuid) {
+    const std::wstring guid = L"{43424140-4544-4746-4849-4A4B4C4D4E4F}";
+    struct Case {
+        const wchar_t* name;
+        std::wstring guid;
+        std::wstring written;
+    };
+    for (const Case& c : {Case{L"IIS: WWW Server", guid, guid}, Case{L":", guid, guid},
+                          Case{L"IIS: WWW Server", L"", L"IIS: WWW Server"}, // no GUID known
+                          Case{L"Microsoft-Windows-Win32k", guid, L"Microsoft-Windows-Win32k"},
+                          Case{L"A+B \"%x%\" ^!", guid, L"A+B \"%x%\" ^!"}}) {
+        EXPECT_EQ(providerAsWritten(c.name, c.guid), c.written) << c.name;
     }
 }
 

@@ -59,6 +59,37 @@ TEST_F(ProvidersAfterOpening, AppearOnlyAfterResetWhenRegisteredSinceAndLoseThei
     EXPECT_EQ(session.selectedCount(IDC_PROVIDERS), 0);
 }
 
+TEST_F(ProviderList, WritesTheGuidOfANameThatXperfWouldSplitAndShowsTheName) {
+    // The fixture gives element N the GUID whose every byte is A0 + N.
+    ASSERT_TRUE(
+        openWithProviders("provider Microsoft-Windows-Win32k\nprovider IIS: WWW Server\n"
+                          "provider Microsoft-Windows-Shell-Core\nprovider Contoso:Trace\n"));
+    for (const wchar_t* name :
+         {L"Contoso:Trace", L"IIS: WWW Server", L"Microsoft-Windows-Win32k"}) {
+        session.select(IDC_PROVIDERS, name);
+    }
+    session.click(IDC_LOG_STACK);
+    const std::string entries = R"("{A3A3A3A3-A3A3-A3A3-A3A3-A3A3A3A3A3A3}":::'stack'+)"
+                                R"("{A1A1A1A1-A1A1-A1A1-A1A1-A1A1A1A1A1A1}":::'stack'+)"
+                                R"("Microsoft-Windows-Win32k":::'stack' -f)";
+    std::vector<std::string> lines = pressOkSavingAs(L"guids.cmd");
+    ASSERT_EQ(lines.size(), 27u);
+    EXPECT_NE(lines[14].find(" -on " + entries), std::string::npos) << lines[14];
+    EXPECT_EQ(session.entries(IDC_PROVIDERS),
+              (Names{L"Contoso:Trace", L"IIS: WWW Server", L"Microsoft-Windows-Shell-Core",
+                     L"Microsoft-Windows-Win32k"}));
+
+    // Reset's enumeration brings the GUIDs with it.
+    ASSERT_TRUE(providers.write("provider IIS: WWW Server\n"));
+    session.click(IDC_RESET);
+    session.select(IDC_PROVIDERS, L"IIS: WWW Server");
+    lines = pressOkSavingAs(L"after-reset.cmd");
+    ASSERT_EQ(lines.size(), 27u);
+    EXPECT_NE(lines[14].find(R"( -on "{A0A0A0A0-A0A0-A0A0-A0A0-A0A0A0A0A0A0}" -f)"),
+              std::string::npos)
+        << lines[14];
+}
+
 TEST_F(ProviderList, StaysEmptyWhenTheEnumerationFailsWhileTheRestWorks) {
     // The size request succeeds, the call with the buffer fails.
     ASSERT_TRUE(openWithProviders(std::string(kTwoProviders) + "fail 5\n"));

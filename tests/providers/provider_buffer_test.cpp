@@ -96,6 +96,17 @@ TEST(ProviderNamesFromBuffer, ReadsEveryNameInBufferOrder) {
               (Names{L"Microsoft-Windows-Kernel-Process", L"ACPI Driver Trace Provider", L"Zeta"}));
 }
 
+TEST(ProvidersFromBuffer, GiveEachNamedElementItsGuidAsXperfShowsIt) {
+    // Each element's GUID bytes are 40 41 .. 4F: three little-endian numbers, then eight bytes.
+    const auto bytes = EnumerationBuffer().offset(0).named(u"IIS: WWW Server").named(u"B").bytes();
+    const auto providers = providersFromBuffer(bytes.data(), bytes.size());
+    ASSERT_EQ(providers.size(), 2u);
+    EXPECT_EQ(providers[0].name + providers[1].name, L"IIS: WWW ServerB");
+    for (const EnumeratedProvider& provider : providers) {
+        EXPECT_EQ(provider.guid, L"{43424140-4544-4746-4849-4A4B4C4D4E4F}");
+    }
+}
+
 TEST(ProviderNamesFromBuffer, KeepsDuplicatesAndSharedNames) {
     auto bytes = EnumerationBuffer().named(u"Alpha").named(u"Beta").named(u"Alpha").bytes();
     // A fourth element pointing at the second one's name, sharing its bytes.

@@ -58,7 +58,8 @@ protected:
         ASSERT_TRUE(script_.write(utf8Text));
         ProviderBuffer buffer;
         ASSERT_EQ(enumerateProviders(buffer), 0u);
-        fillProviderList(list_.handle(), std::move(buffer));
+        ProviderGuids guids;
+        fillProviderList(list_.handle(), std::move(buffer), guids);
         EXPECT_TRUE(buffer.empty()); // NOLINT(bugprone-use-after-move): the list released it
     }
 
