@@ -109,41 +109,45 @@ constexpr FieldHelp kFieldHelps[] = {
      L"no; default no."},
     {L"kernel-path", L"Kernel Path",
      L"Log file of the kernel session; the script merges it into ETL Out Path. Must not be "
-     L"empty, hold a \" or end in \\; "
-     L"cmd reads the script, so %NAME% gives a variable's value (not at the end): type %% for "
-     L"one %. "
+     L"empty, hold a \" or ! or end in \\; "
+     L"cmd reads the script, so type %% for one %, and %~dp0 for the script's folder "
+     L"(%~dp0trace.etl); no other % reference, as the prompt's variables are not Corvane's to "
+     L"trust. "
      L"Default \\kernel.etl, on the drive that is current when the script runs."},
     {L"user-path", L"User Path",
      L"Log file of the provider session; the script merges it into ETL Out Path. Must not be "
-     L"empty, hold a \" or end in \\; "
-     L"cmd reads the script, so %NAME% gives a variable's value (not at the end): type %% for "
-     L"one %. "
+     L"empty, hold a \" or ! or end in \\; "
+     L"cmd reads the script, so type %% for one %, and %~dp0 for the script's folder "
+     L"(%~dp0trace.etl); no other % reference, as the prompt's variables are not Corvane's to "
+     L"trust. "
      L"Default \\user.etl, on the drive that is current when the script runs."},
     {L"etl-out-path", L"ETL Out Path",
      L"The merged trace that the script writes when it stops the sessions, and then opens. Must "
-     L"not be empty, hold a \" or end in \\; "
-     L"cmd reads the script, so %NAME% gives a variable's value (not at the end): type %% for "
-     L"one %. "
+     L"not be empty, hold a \" or ! or end in \\; "
+     L"cmd reads the script, so type %% for one %, and %~dp0 for the script's folder "
+     L"(%~dp0trace.etl); no other % reference, as the prompt's variables are not Corvane's to "
+     L"trust. "
      L"Default <desktop>\\YYYYMMDD_HHMMSS.etl at the time the defaults were set (off Windows a "
      L"profile must set it)."},
     {L"session-name", L"Session name",
      L"Name of the provider session, written without quotes: it may not start with -, and may "
-     L"hold no blank and none of \" & | < > ^, and % only as %% (one %). Must not be empty; "
-     L"default Vell."},
+     L"hold only ASCII, no blank, none of \" & | < > ^ !, and % only as %% (one %). Must not be "
+     L"empty; default Vell."},
     {L"process-name-or-pid", L"ProcessName or PID",
      L"Whose heap is traced: a process id, or an image name without .exe, which the script "
      L"marks for heap tracing in the registry until it stops. A process id is written without "
-     L"quotes and may hold none of \" & | < > ^ % nor an id starting with -; an image name no "
-     L"\". Must not be empty, even with Heap clear; default 0."},
+     L"quotes and may hold only ASCII, none of \" & | < > ^ % ! nor an id starting with -; an "
+     L"image name no \" or !. Must not be empty, even with Heap clear; default 0."},
     {L"heap-session-name", L"Heap Session Name",
      L"Name of the heap session, written without quotes: it may not start with -, and may hold "
-     L"no blank and none of \" & | < > ^, and % only as %% (one %). Must not be empty, even "
-     L"with Heap clear; default VellHeap."},
+     L"only ASCII, no blank, none of \" & | < > ^ !, and % only as %% (one %). Must not be empty, "
+     L"even with Heap clear; default VellHeap."},
     {L"heap-path", L"Heap Path",
      L"Log file of the heap session; the script merges it into ETL Out Path. Must not be empty, "
-     L"even with Heap clear, hold a \" or end in \\; "
-     L"cmd reads the script, so %NAME% gives a variable's value (not at the end): type %% for "
-     L"one %. "
+     L"even with Heap clear, hold a \" or ! or end in \\; "
+     L"cmd reads the script, so type %% for one %, and %~dp0 for the script's folder "
+     L"(%~dp0trace.etl); no other % reference, as the prompt's variables are not Corvane's to "
+     L"trust. "
      L"Default \\heap.etl, on the drive that is current when the script runs."},
     {L"file-mode", L"File Mode",
      L"How every session writes its log file (xperf -FileMode): Sequential, Circular, Append or "
