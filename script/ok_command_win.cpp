@@ -118,7 +118,8 @@ void runOkCommand(HWND dialog, TraceSettings& settings, const ProviderGuids& gui
         ui.showMessage(dialog, L"Please input parameters.");
         return;
     }
-    // The prompt's line limit counts the bytes of the code page the script is saved in.
+    // Values and lines are checked as the bytes of the code page the script is saved in: the
+    // prompt's line limit counts them, and another code page may read them otherwise.
     const unsigned codePage = scriptCodePage();
     const ScriptEncoder encoder = [codePage](std::wstring_view text) -> std::optional<std::string> {
         std::string bytes;
