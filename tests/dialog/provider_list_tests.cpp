@@ -61,23 +61,26 @@ TEST_F(ProvidersAfterOpening, AppearOnlyAfterResetWhenRegisteredSinceAndLoseThei
 
 TEST_F(ProviderList, WritesTheGuidOfANameThatXperfWouldSplitAndShowsTheName) {
     // The fixture gives element N the GUID whose every byte is A0 + N.
-    ASSERT_TRUE(
-        openWithProviders("provider Microsoft-Windows-Win32k\nprovider IIS: WWW Server\n"
-                          "provider Microsoft-Windows-Shell-Core\nprovider Contoso:Trace\n"));
-    for (const wchar_t* name :
-         {L"Contoso:Trace", L"IIS: WWW Server", L"Microsoft-Windows-Win32k"}) {
+    const std::wstring packetCapture =
+        L"Microsoft-Windows-Win32k+Microsoft-Windows-NDIS-PacketCapture:0xFFFFFFFFFFFFFFFF:5";
+    ASSERT_TRUE(openWithProviders("provider Microsoft-Windows-Win32k\nprovider IIS: WWW Server\n"
+                                  "provider Microsoft-Windows-Shell-Core\nprovider "
+                                  "Microsoft-Windows-Win32k+Microsoft-Windows-NDIS-PacketCapture:"
+                                  "0xFFFFFFFFFFFFFFFF:5\n"));
+    for (const std::wstring& name : {std::wstring(L"IIS: WWW Server"),
+                                     std::wstring(L"Microsoft-Windows-Win32k"), packetCapture}) {
         session.select(IDC_PROVIDERS, name);
     }
     session.click(IDC_LOG_STACK);
-    const std::string entries = R"("{A3A3A3A3-A3A3-A3A3-A3A3-A3A3A3A3A3A3}":::'stack'+)"
-                                R"("{A1A1A1A1-A1A1-A1A1-A1A1-A1A1A1A1A1A1}":::'stack'+)"
-                                R"("Microsoft-Windows-Win32k":::'stack' -f)";
+    const std::string entries = R"("{A1A1A1A1-A1A1-A1A1-A1A1-A1A1A1A1A1A1}":::'stack'+)"
+                                R"("Microsoft-Windows-Win32k":::'stack'+)"
+                                R"("{A3A3A3A3-A3A3-A3A3-A3A3-A3A3A3A3A3A3}":::'stack' -f)";
     std::vector<std::string> lines = pressOkSavingAs(L"guids.cmd");
     ASSERT_EQ(lines.size(), 27u);
     EXPECT_NE(lines[14].find(" -on " + entries), std::string::npos) << lines[14];
     EXPECT_EQ(session.entries(IDC_PROVIDERS),
-              (Names{L"Contoso:Trace", L"IIS: WWW Server", L"Microsoft-Windows-Shell-Core",
-                     L"Microsoft-Windows-Win32k"}));
+              (Names{L"IIS: WWW Server", L"Microsoft-Windows-Shell-Core",
+                     L"Microsoft-Windows-Win32k", packetCapture}));
 
     // Reset's enumeration brings the GUIDs with it.
     ASSERT_TRUE(providers.write("provider IIS: WWW Server\n"));
