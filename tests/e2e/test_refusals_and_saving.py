@@ -19,15 +19,16 @@ def set_text(app, field, text):
                  brief=True)
 
 
-def expect_message(app, text):
-    """A message box of ours: owned by the main dialog, empty caption, the text, OK only and no
-    icon. Closes it with Enter and returns the look after that."""
+def expect_message(app, text, whole=True):
+    """A message box of ours: owned by the main dialog, empty caption, the text (or text opening
+    it), OK only and no icon. Closes it with Enter and returns the look after that."""
     look = app.wait_for_message_box()
     box = look.message_box()
     assert box.owner == look.main.hwnd
     assert not look.main.enabled
     assert box.text == ""
-    assert box.control(MESSAGE_TEXT).text == text
+    shown = box.control(MESSAGE_TEXT).text
+    assert shown == text if whole else shown.startswith(text), shown
     assert not box.control(MESSAGE_ICON).hasIcon
     assert [w.text for w in box.descendants() if w.data["class"] == "Button" and w.visible] == ["OK"]
     assert look.dialog("Save As") is None
@@ -105,57 +106,41 @@ PLUS_NAME = "Microsoft-Windows-Win32k+Microsoft-Windows-NDIS-PacketCapture"
 
 # Values that read as meant in a clean prompt but not in every prompt that may run the script:
 # delayed expansion, another code page, the prompt's environment, and xperf's own splitting.
-@pytest.mark.parametrize("providers, fields, message", [
+@pytest.mark.parametrize("providers, fields, opening", [
     ([], [(HEAP, None), (HEAP_PROCESS, r"sethc.exe!Q! /v Debugger /t REG_SZ /f /d "
                                        r"!Q!C:\Windows\System32\cmd.exe /k x!Q!")],
-     'The "ProcessName or PID" field holds \'!\', which a command prompt with delayed expansion '
-     "(the DelayedExpansion registry value, or cmd /V:ON) reads as the start of a variable, whose "
-     "text may end the quotes or be any other argument; the script cannot turn that off. Remove it."),
+     'The "ProcessName or PID" field holds \'!\', which a command prompt with delayed expansion'),
     ([], [(SESSION, "\u30ddcalc.exe")],
-     'The "Session name" field holds \'\u30dd\' (U+30DD), which is not ASCII, in a value written '
-     "without quotes: a command prompt that reads the script in another code page (chcp) may read "
-     "one of its bytes as '|', '^' or '\\'. Remove it."),
+     'The "Session name" field holds \'\u30dd\' (U+30DD), which is not ASCII'),
     # 0x82, not 1252's 0xE9: checked in the code page the script is written in, Wine's OEM 437.
     ([], [(ETL_OUT, "C:\\traces\\caf\u00e9")],
-     'The "ETL Out Path" field holds \'\u00e9\' (U+00E9), whose last byte is 0x82 in the '
-     "script's code page, before a closing quote or a '%': a command prompt that reads the script "
-     "in another code page (chcp) takes that byte for the first half of a double-byte character "
-     "(code pages 932, 936, 949, 950), which swallows the quote or '%' after it. Remove it."),
+     'The "ETL Out Path" field holds \'\u00e9\' (U+00E9), whose last byte is 0x82 in the script'),
     ([], [(KERNEL_PATH, r"%TEMP%\kernel.etl")],
      'The "Kernel Path" field holds a \'%\' reference, which the command prompt replaces by text '
-     "from its environment or the script's arguments. The environment of the prompt that runs the "
-     "script is not Corvane's to trust: any program the user runs can set a variable there that "
-     "ends the quotes and starts a command of its own. Only %% (one %) and the script's folder "
-     "(%~dp0) may stand."),
-    ([PLUS_NAME], [(PROVIDERS, PLUS_NAME)],
-     "A provider name holds '+', which xperf reads as the start of another provider, enabled as "
-     "the rest of the name says. Deselect that provider: it is number 1 of the 1 selected."),
+     "from its environment"),
+    ([PLUS_NAME], [(PROVIDERS, PLUS_NAME)], "A provider name holds '+', which xperf reads"),
     (["Contoso-Trace", "contoso-trace"], [(PROVIDERS, "Contoso-Trace"), (PROVIDERS, "contoso-trace")],
-     "A provider name differs only in case from provider number 1, and xperf reads names without "
-     "regard to case: both would set the same provider, and the second entry's keywords and level "
-     "would win. Deselect that provider: it is number 2 of the 2 selected."),
-    ([], [(ETL_OUT, "-stop")],
-     'The "ETL Out Path" field starts with \'-\', which xperf reads as the start of one of its '
-     "options (quotes around a value do not reach xperf). Remove it."),
-], ids=["1-delayed-expansion", "2-code-page-bare", "2-code-page-quoted", "3-environment", "4-plus", "4-case", "4-dash"])
+     "A provider name differs only in case from provider number 1"),
+    ([], [(ETL_OUT, "-stop")], 'The "ETL Out Path" field starts with \'-\', which xperf reads'),
+], ids=["1-delayed-expansion", "2-code-page-bare", "2-code-page-quoted", "3-environment", "4-plus",
+        "4-case", "4-dash"])
 def test_a_value_an_unclean_prompt_would_misread_is_refused_and_nothing_written(
-        corvane, providers, fields, message):
+        corvane, providers, fields, opening):
     app = corvane(providers=providers)
     app.wait_for_focus(OK)
     app.click_item(KERNEL_FLAGS, "PROC_THREAD")
     for field, value in fields:
-        if field == PROVIDERS:
-            app.click_item(PROVIDERS, value)
-        elif field == HEAP:
+        if field == HEAP:
             app.click(HEAP)
-            app.wait_for("the heap fields enabled",
-                         lambda look: look.main.control(HEAP_PROCESS).enabled)
+            app.wait_for("Heap on", lambda look: look.main.control(HEAP_PROCESS).enabled)
+        elif field == PROVIDERS:
+            app.click_item(PROVIDERS, value)
         else:
             set_text(app, field, value)
     app.wait_for("the providers selected",
                  lambda look: len(look.main.control(PROVIDERS).selected) == len(providers))
     app.click(OK)
-    expect_message(app, message)
+    expect_message(app, opening, whole=False)
     assert list(app.folder.glob("*.cmd")) == []
 
 
