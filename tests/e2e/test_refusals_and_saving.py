@@ -119,11 +119,9 @@ PLUS_NAME = "Microsoft-Windows-Win32k+Microsoft-Windows-NDIS-PacketCapture"
      'The "Kernel Path" field holds a \'%\' reference, which the command prompt replaces by text '
      "from its environment"),
     ([PLUS_NAME], [(PROVIDERS, PLUS_NAME)], "A provider name holds '+', which xperf reads"),
-    (["Contoso-Trace", "contoso-trace"], [(PROVIDERS, "Contoso-Trace"), (PROVIDERS, "contoso-trace")],
-     "A provider name differs only in case from provider number 1"),
     ([], [(ETL_OUT, "-stop")], 'The "ETL Out Path" field starts with \'-\', which xperf reads'),
 ], ids=["1-delayed-expansion", "2-code-page-bare", "2-code-page-quoted", "3-environment", "4-plus",
-        "4-case", "4-dash"])
+        "4-dash"])
 def test_a_value_an_unclean_prompt_would_misread_is_refused_and_nothing_written(
         corvane, providers, fields, opening):
     app = corvane(providers=providers)
