@@ -109,21 +109,21 @@ constexpr FieldHelp kFieldHelps[] = {
      L"no; default no."},
     {L"kernel-path", L"Kernel Path",
      L"Log file of the kernel session; the script merges it into ETL Out Path. Must not be "
-     L"empty, hold a \" or ! or end in \\; "
+     L"empty, start with -, hold a \" or ! or end in \\; "
      L"cmd reads the script, so type %% for one %, and %~dp0 for the script's folder "
      L"(%~dp0trace.etl); no other % reference, as the prompt's variables are not Corvane's to "
      L"trust. "
      L"Default \\kernel.etl, on the drive that is current when the script runs."},
     {L"user-path", L"User Path",
      L"Log file of the provider session; the script merges it into ETL Out Path. Must not be "
-     L"empty, hold a \" or ! or end in \\; "
+     L"empty, start with -, hold a \" or ! or end in \\; "
      L"cmd reads the script, so type %% for one %, and %~dp0 for the script's folder "
      L"(%~dp0trace.etl); no other % reference, as the prompt's variables are not Corvane's to "
      L"trust. "
      L"Default \\user.etl, on the drive that is current when the script runs."},
     {L"etl-out-path", L"ETL Out Path",
      L"The merged trace that the script writes when it stops the sessions, and then opens. Must "
-     L"not be empty, hold a \" or ! or end in \\; "
+     L"not be empty, start with -, hold a \" or ! or end in \\; "
      L"cmd reads the script, so type %% for one %, and %~dp0 for the script's folder "
      L"(%~dp0trace.etl); no other % reference, as the prompt's variables are not Corvane's to "
      L"trust. "
@@ -144,7 +144,7 @@ constexpr FieldHelp kFieldHelps[] = {
      L"even with Heap clear; default VellHeap."},
     {L"heap-path", L"Heap Path",
      L"Log file of the heap session; the script merges it into ETL Out Path. Must not be empty, "
-     L"even with Heap clear, hold a \" or ! or end in \\; "
+     L"even with Heap clear, start with -, hold a \" or ! or end in \\; "
      L"cmd reads the script, so type %% for one %, and %~dp0 for the script's folder "
      L"(%~dp0trace.etl); no other % reference, as the prompt's variables are not Corvane's to "
      L"trust. "
