@@ -5,7 +5,7 @@
 // program's own files, fsync included.
 #include "cli/script_tool.h"
 #include "cli/system_host.h"
-#include "cli/utf8.h"
+#include "encoding/utf8.h"
 #include "settings/catalogues.h"
 
 #include <benchmark/benchmark.h>

@@ -1,6 +1,6 @@
 // Entry point of corvane-script off Windows: arguments arrive as UTF-8 bytes.
 #include "cli/system_host.h"
-#include "cli/utf8.h"
+#include "encoding/utf8.h"
 #include "files/temporary_file_posix.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 // names the profile line or --set that gave the value, as the dialog names the field.
 #pragma once
 
-#include "cli/profile.h"
+#include "profile/profile.h"
 #include "script/script_checks.h"
 #include "settings/trace_settings.h"
 

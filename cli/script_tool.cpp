@@ -1,9 +1,9 @@
 #include "cli/script_tool.h"
 
-#include "cli/recorder_help.h"
+#include "profile/recorder_help.h"
 #include "cli/script_advice.h"
 #include "cli/script_refusal.h"
-#include "cli/utf8.h"
+#include "encoding/utf8.h"
 #include "corvane_version.h"
 #include "script/capture_script.h"
 #include "script/script_checks.h"

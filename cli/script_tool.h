@@ -2,7 +2,7 @@
 // run itself is Win32-free; what differs between systems comes through ScriptToolHost.
 #pragma once
 
-#include "cli/profile.h"
+#include "profile/profile.h"
 #include "settings/trace_settings.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "cli/system_host.h"
 
-#include "cli/utf8.h"
+#include "encoding/utf8.h"
 #include "encoding/iconv_encoding_posix.h"
 #include "files/script_file_posix.h"
 

@@ -1,6 +1,6 @@
 #include "cli/system_host.h"
 
-#include "cli/utf8.h"
+#include "encoding/utf8.h"
 #include "encoding/script_encoding_win.h"
 #include "files/long_path_win.h"
 #include "files/safe_write_win.h"

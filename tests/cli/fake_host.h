@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cli/script_tool.h"
-#include "cli/utf8.h"
+#include "encoding/utf8.h"
 
 #include <cstddef>
 #include <map>

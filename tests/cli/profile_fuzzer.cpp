@@ -1,8 +1,8 @@
 // libFuzzer target for the profile reader, a parser of files users write: any bytes must be read
 // or refused with a line-numbered message, never crash; what is accepted must hold only values
 // the dialog accepts, lists in the dialog's order, and survive a trip through the template.
-#include "cli/profile.h"
-#include "cli/utf8.h"
+#include "profile/profile.h"
+#include "encoding/utf8.h"
 #include "script/capture_script.h"
 #include "settings/catalogues.h"
 

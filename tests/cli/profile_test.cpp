@@ -1,5 +1,5 @@
-#include "cli/profile.h"
-#include "cli/utf8.h"
+#include "profile/profile.h"
+#include "encoding/utf8.h"
 #include "script/capture_script.h"
 #include "settings/catalogues.h"
 

@@ -1,7 +1,7 @@
 // corvane-script.exe as a user runs it: a separate console process with its output in files,
 // the registered providers coming from the test Tdh.dll.
 #include "cli/system_host.h"
-#include "cli/utf8.h"
+#include "encoding/utf8.h"
 #include "script/capture_script.h"
 #include "tests/core/script_examples.h"
 #include "tests/providers/tdh_fixture_control.h"

@@ -1,7 +1,7 @@
 // The recipes shipped in profiles/: each makes its script, and its WPR pair, without a warning,
 // and each of its stack walks has the kernel flag that emits the event selected.
-#include "cli/profile.h"
-#include "cli/utf8.h"
+#include "profile/profile.h"
+#include "encoding/utf8.h"
 #include "settings/stackwalk_events.h"
 #include "settings/trace_settings.h"
 #include "tests/cli/fake_host.h"

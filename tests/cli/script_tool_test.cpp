@@ -1,5 +1,5 @@
 #include "cli/script_tool.h"
-#include "cli/utf8.h"
+#include "encoding/utf8.h"
 #include "script/capture_script.h"
 #include "settings/catalogues.h"
 #include "settings/descriptions.h"

@@ -1,6 +1,6 @@
 // The names a profile gives: the order the dialog's sorted list would show them in, and the
 // nearest known name for a message about an unknown one.
-#include "cli/profile.h"
+#include "profile/profile.h"
 
 #include <algorithm>
 #include <cstdint>

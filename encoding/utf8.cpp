@@ -1,4 +1,4 @@
-#include "cli/utf8.h"
+#include "encoding/utf8.h"
 
 #include <cstddef>
 #include <cstdint>

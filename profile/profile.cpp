@@ -1,9 +1,9 @@
-#include "cli/profile.h"
+#include "profile/profile.h"
 
-#include "cli/profile_keys.h"
+#include "profile/profile_keys.h"
 
-#include "cli/provider_line.h"
-#include "cli/utf8.h"
+#include "profile/provider_line.h"
+#include "encoding/utf8.h"
 #include "settings/catalogues.h"
 #include "settings/descriptions.h"
 

@@ -1,9 +1,9 @@
 // The template that --template prints: every key with the dialog's help and its default.
-#include "cli/profile.h"
+#include "profile/profile.h"
 
-#include "cli/profile_keys.h"
-#include "cli/provider_line.h"
-#include "cli/recorder_help.h"
+#include "profile/profile_keys.h"
+#include "profile/provider_line.h"
+#include "profile/recorder_help.h"
 #include "settings/catalogues.h"
 #include "settings/descriptions.h"
 

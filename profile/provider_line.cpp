@@ -1,6 +1,6 @@
-#include "cli/provider_line.h"
+#include "profile/provider_line.h"
 
-#include "cli/profile.h"
+#include "profile/profile.h"
 
 #include <cstddef>
 #include <cstdint>
