@@ -60,6 +60,9 @@ public:
     corvane::Encoding encode(const std::wstring&, unsigned, std::string&) override {
         return corvane::Encoding::UnknownCodePage;
     }
+    corvane::Encoding decode(const std::string&, unsigned, std::wstring&) override {
+        return corvane::Encoding::UnknownCodePage;
+    }
     bool listProviders(std::vector<std::wstring>&, std::wstring&) override { return false; }
     corvane::ProviderOrder providerOrder() override { return corvane::wordSortLess; }
     bool writeOutput(std::string_view bytes) override {

@@ -3,6 +3,7 @@
 #include "profile/recorder_help.h"
 #include "cli/script_advice.h"
 #include "cli/script_refusal.h"
+#include "cli/script_to_profile.h"
 #include "encoding/utf8.h"
 #include "corvane_version.h"
 #include "script/capture_script.h"
@@ -30,6 +31,7 @@ constexpr wchar_t kUsage[] =
     L"[--force] [--strict]\n"
     L"  corvane-script PROFILE --recorder wpr [-o NAME.cmd] ...  (a .wprp profile and its "
     L"script)\n"
+    L"  corvane-script --profile-from SCRIPT.cmd [-o FILE | --stdout] [--code-page N] [--force]\n"
     L"  corvane-script --template\n"
     L"  corvane-script --list kernel|stackwalk|file-modes|providers\n"
     L"  corvane-script --list kernel|stackwalk --describe\n"
@@ -48,6 +50,10 @@ constexpr wchar_t kUsage[] =
     L"  --strict         refuse, writing nothing, a profile with a choice that records nothing\n"
     L"                   (without it such a choice is a warning on standard error)\n"
     L"  --recorder NAME  xperf (the default) or wpr; the same as --set recorder=NAME\n"
+    L"  --profile-from SCRIPT\n"
+    L"                   write the profile that makes SCRIPT, a script Corvane wrote, again\n"
+    L"                   byte for byte (default: SCRIPT's name with .profile); --code-page is\n"
+    L"                   then the code page SCRIPT was written in\n"
     L"  --template       print a profile with every key at its default\n"
     L"  --list NAME      print the names a list key accepts; providers only on Windows\n"
     L"  --describe       with --list kernel: also what each flag or group records, and the\n"
@@ -72,6 +78,7 @@ struct CommandLine {
     bool describe = false;
     std::optional<std::wstring> list;
     std::optional<std::wstring> profile;
+    std::optional<std::wstring> profileFrom;
     std::optional<std::wstring> output;
     bool toStandardOutput = false;
     std::vector<std::wstring> assignments;
@@ -127,8 +134,9 @@ bool takeOnce(const std::wstring& option, std::wstring value, std::optional<std:
 bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& line,
                       std::wstring& error) {
     static const std::vector<std::wstring_view> kOptions = {
-        L"-o",     L"--stdout", L"--set",     L"--code-page", L"--force",  L"--template",
-        L"--list", L"--help",   L"--version", L"--describe",  L"--strict", L"--recorder"};
+        L"-o",         L"--stdout",   L"--set",         L"--code-page", L"--force",
+        L"--template", L"--list",     L"--help",        L"--version",   L"--describe",
+        L"--strict",   L"--recorder", L"--profile-from"};
     // The options that take no value, each setting one switch of the command line.
     static const struct {
         std::wstring_view name;
@@ -153,7 +161,7 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
         }
         const bool takesValue = argument == L"--list" || argument == L"-o" ||
                                 argument == L"--code-page" || argument == L"--set" ||
-                                argument == L"--recorder";
+                                argument == L"--recorder" || argument == L"--profile-from";
         if (!takesValue) {
             if (argument.size() > 1 && argument[0] == L'-') {
                 error = L"unknown option " + quoted(argument) + L"; did you mean '" +
@@ -189,6 +197,10 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
             if (!takeOnce(argument, std::move(value), line.list, error)) {
                 return false;
             }
+        } else if (argument == L"--profile-from") {
+            if (!takeOnce(argument, std::move(value), line.profileFrom, error)) {
+                return false;
+            }
         } else if (argument == L"-o") {
             if (value.empty()) {
                 error = L"-o needs a file name, and '' names none";
@@ -214,7 +226,7 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
 // Everything that belongs to writing a script, which --template and --list do not take.
 bool hasScriptArguments(const CommandLine& line) {
     return line.profile || line.output || line.toStandardOutput || !line.assignments.empty() ||
-           line.codePage || line.force || line.strict || line.recorder;
+           line.codePage || line.force || line.strict || line.recorder || line.profileFrom;
 }
 
 int printList(const std::wstring& name, bool describe, ScriptToolHost& host, Reporter& reporter) {
@@ -614,11 +626,21 @@ int runScriptTool(const std::vector<std::wstring>& arguments, ScriptToolHost& ho
         const std::wstring text = profileTemplate(profileDefaults(host.defaultsEnvironment()));
         return host.writeOutputText(text) ? kExitDone : kExitNotWritten;
     }
-    if (!line.profile) {
+    if (!line.profile && !line.profileFrom) {
         return reporter.fail(kExitBadInput, L"no profile given (see --help)");
     }
     if (line.output && line.toStandardOutput) {
         return reporter.fail(kExitBadInput, L"give -o FILE or --stdout, not both");
+    }
+    if (line.profileFrom) {
+        if (line.profile || !line.assignments.empty() || line.strict || line.recorder) {
+            return reporter.fail(kExitBadInput,
+                                 L"--profile-from takes -o FILE or --stdout, --code-page and "
+                                 L"--force, nothing else (see --help)");
+        }
+        return writeProfileOfScript(
+            {*line.profileFrom, line.output, line.toStandardOutput, line.codePage, line.force},
+            host);
     }
     if (line.recorder == L"wpr" && line.toStandardOutput) {
         return reporter.fail(kExitBadInput, kWprNoStandardOutput);

@@ -40,6 +40,10 @@ public:
     [[nodiscard]] virtual unsigned scriptCodePage() = 0;
     [[nodiscard]] virtual Encoding encode(const std::wstring& text, unsigned codePage,
                                           std::string& bytes) = 0;
+    // The way back, for a saved script: Unrepresentable where the bytes are no text in the code
+    // page.
+    [[nodiscard]] virtual Encoding decode(const std::string& bytes, unsigned codePage,
+                                          std::wstring& text) = 0;
 
     // The registered providers, or false with the reason when there is no list to be had.
     [[nodiscard]] virtual bool listProviders(std::vector<std::wstring>& names,

@@ -17,6 +17,8 @@ public:
     [[nodiscard]] unsigned scriptCodePage() override;
     [[nodiscard]] Encoding encode(const std::wstring& text, unsigned codePage,
                                   std::string& bytes) override;
+    [[nodiscard]] Encoding decode(const std::string& bytes, unsigned codePage,
+                                  std::wstring& text) override;
     [[nodiscard]] bool listProviders(std::vector<std::wstring>& names, std::wstring& why) override;
     [[nodiscard]] ProviderOrder providerOrder() override;
     [[nodiscard]] bool writeOutput(std::string_view bytes) override;

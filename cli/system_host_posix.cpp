@@ -135,6 +135,20 @@ Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePag
     return Encoding::UnknownCodePage;
 }
 
+Encoding SystemScriptToolHost::decode(const std::string& bytes, unsigned codePage,
+                                      std::wstring& text) {
+    std::string utf8;
+    switch (codePageToUtf8(bytes, codePage, utf8)) {
+    case IconvConversion::Ok:
+        return fromUtf8(utf8, text) ? Encoding::Ok : Encoding::Unrepresentable;
+    case IconvConversion::UnknownCodePage:
+        return Encoding::UnknownCodePage;
+    default:
+        break;
+    }
+    return Encoding::Unrepresentable;
+}
+
 bool SystemScriptToolHost::listProviders(std::vector<std::wstring>& names, std::wstring& why) {
     names.clear();
     why = L"providers are registered with Windows' trace-data library; list them on Windows";

@@ -184,6 +184,22 @@ Encoding SystemScriptToolHost::encode(const std::wstring& text, unsigned codePag
     return Encoding::UnknownCodePage;
 }
 
+Encoding SystemScriptToolHost::decode(const std::string& bytes, unsigned codePage,
+                                      std::wstring& text) {
+    if (!IsValidCodePage(codePage)) {
+        return Encoding::UnknownCodePage;
+    }
+    switch (fromCodePage(bytes, codePage, text)) {
+    case CodePageConversion::Ok:
+        return Encoding::Ok;
+    case CodePageConversion::Unsupported:
+        return Encoding::UnknownCodePage;
+    default:
+        break;
+    }
+    return Encoding::Unrepresentable;
+}
+
 bool SystemScriptToolHost::listProviders(std::vector<std::wstring>& names, std::wstring& why) {
     ProviderBuffer buffer;
     const std::uint32_t status = enumerateProviders(buffer);

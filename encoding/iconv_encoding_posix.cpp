@@ -167,4 +167,13 @@ IconvConversion utf8ToCodePage(const std::string& utf8, unsigned codePage, std::
     return IconvConversion::Ok;
 }
 
+IconvConversion codePageToUtf8(const std::string& bytes, unsigned codePage, std::string& utf8) {
+    utf8.clear();
+    const IconvHandle decoder("UTF-8", iconvNameOfCodePage(codePage).c_str());
+    if (!decoder.isOpen()) {
+        return IconvConversion::UnknownCodePage;
+    }
+    return convert(decoder, bytes, utf8) ? IconvConversion::Ok : IconvConversion::Unrepresentable;
+}
+
 } // namespace corvane

@@ -23,4 +23,9 @@ enum class IconvConversion {
 [[nodiscard]] IconvConversion utf8ToCodePage(const std::string& utf8, unsigned codePage,
                                              std::string& bytes);
 
+// The way back, for a script read again: Unrepresentable, with `utf8` empty, when the bytes are
+// not text in the code page.
+[[nodiscard]] IconvConversion codePageToUtf8(const std::string& bytes, unsigned codePage,
+                                             std::string& utf8);
+
 } // namespace corvane

@@ -125,4 +125,34 @@ CodePageConversion toCodePage(const std::wstring& text, unsigned codePage,
     return CodePageConversion::Ok;
 }
 
+CodePageConversion fromCodePage(const std::string& bytes, unsigned codePage,
+                                std::wstring& text) noexcept {
+    text.clear();
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
+        return CodePageConversion::Unrepresentable;
+    }
+    if (bytes.empty()) {
+        return CodePageConversion::Ok;
+    }
+    const int size = static_cast<int>(bytes.size());
+    // The code pages that refuse it (UTF-7, ISO-2022 and others) are held to the way there by the
+    // caller, which writes the text again and compares.
+    DWORD flags = MB_ERR_INVALID_CHARS;
+    int length = MultiByteToWideChar(codePage, flags, bytes.data(), size, nullptr, 0);
+    if (length <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        flags = 0;
+        length = MultiByteToWideChar(codePage, flags, bytes.data(), size, nullptr, 0);
+    }
+    if (length <= 0) {
+        return failedConversion();
+    }
+    std::wstring converted(static_cast<std::size_t>(length), L'\0');
+    if (MultiByteToWideChar(codePage, flags, bytes.data(), size, converted.data(), length) !=
+        length) {
+        return failedConversion();
+    }
+    text = std::move(converted);
+    return CodePageConversion::Ok;
+}
+
 } // namespace corvane

@@ -20,4 +20,9 @@ enum class CodePageConversion { Ok, Unrepresentable, Unsupported, ChangesAscii }
 [[nodiscard]] CodePageConversion toCodePage(const std::wstring& text, unsigned codePage,
                                             std::string& bytes) noexcept;
 
+// The way back, for a script read again: Unrepresentable, with `text` empty, when the bytes are
+// not text in the code page.
+[[nodiscard]] CodePageConversion fromCodePage(const std::string& bytes, unsigned codePage,
+                                              std::wstring& text) noexcept;
+
 } // namespace corvane

@@ -80,6 +80,16 @@ std::wstring_view trimmed(std::wstring_view text) {
     return text;
 }
 
+// Blanks at the ends would be trimmed, a CR at the end taken for a CR LF line end, and a value in
+// quotes would lose them.
+std::wstring valueText(const std::wstring& value) {
+    const bool needsQuotes =
+        !value.empty() &&
+        (isBlank(value.front()) || isBlank(value.back()) || value.back() == L'\r' ||
+         (value.size() >= 2 && value.front() == L'"' && value.back() == L'"'));
+    return needsQuotes ? L"\"" + value + L"\"" : value;
+}
+
 } // namespace profile_keys
 
 using namespace profile_keys;

@@ -101,4 +101,12 @@ private:
 // A profile that sets every key to its default, each after its help as comments: a starting point.
 [[nodiscard]] std::wstring profileTemplate(const TraceSettings& defaults);
 
+// The profile a person would write for settings read back from the script `scriptName`: the keys
+// in the template's order, each only where it differs from `defaults` (etl-out-path always, as its
+// default moves with the clock), after one comment line that names the script and the values it
+// does not carry.
+[[nodiscard]] std::wstring profileOfScript(const TraceSettings& settings,
+                                           const TraceSettings& defaults,
+                                           std::wstring_view scriptName);
+
 } // namespace corvane

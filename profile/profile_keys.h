@@ -47,5 +47,7 @@ inline constexpr const wchar_t* kRecorderNames[] = {L"xperf", L"wpr"};
 [[nodiscard]] bool isBlank(wchar_t c) noexcept;
 // Without the blanks at its ends.
 [[nodiscard]] std::wstring_view trimmed(std::wstring_view text);
+// A value as a profile line gives it, in double quotes where the reader would change it otherwise.
+[[nodiscard]] std::wstring valueText(const std::wstring& value);
 
 } // namespace corvane::profile_keys

@@ -15,18 +15,6 @@ using namespace profile_keys;
 
 namespace {
 
-// Blanks at the ends would be trimmed, a CR at the end taken for a CR LF line end, and a value in
-// quotes would lose them.
-bool needsQuotes(std::wstring_view value) {
-    return !value.empty() &&
-           (isBlank(value.front()) || isBlank(value.back()) || value.back() == L'\r' ||
-            (value.size() >= 2 && value.front() == L'"' && value.back() == L'"'));
-}
-
-std::wstring formatValue(const std::wstring& value) {
-    return needsQuotes(value) ? L"\"" + value + L"\"" : value;
-}
-
 // Appends text as comment lines of at most kTemplateWidth columns, broken at blanks and at each
 // line break of the text, so that every line of it stays a comment.
 void appendComment(std::wstring& out, std::wstring_view text, std::wstring_view indent) {
@@ -90,10 +78,10 @@ std::wstring profileTemplate(const TraceSettings& defaults) {
                 text += L"# etl-out-path = D:\\traces\\capture.etl";
                 break;
             }
-            text += key.name + (L" = " + formatValue(defaults.*(key.text)));
+            text += key.name + (L" = " + valueText(defaults.*(key.text)));
             break;
         case KeyKind::FileMode:
-            text += key.name + (L" = " + formatValue(defaults.fileMode));
+            text += key.name + (L" = " + valueText(defaults.fileMode));
             break;
         case KeyKind::Recorder:
             text += L"recorder = xperf\n\n";

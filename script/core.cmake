@@ -1,6 +1,7 @@
-# Script text and its default file name: no Win32, built and tested on every platform.
+# Script text, read back too, and its default file name: no Win32, built and tested on every platform.
 add_library(corvane_script STATIC
     ${CMAKE_CURRENT_LIST_DIR}/capture_script.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/capture_script_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/provider_entries.cpp
     ${CMAKE_CURRENT_LIST_DIR}/script_checks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/script_file_name.cpp

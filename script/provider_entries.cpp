@@ -1,5 +1,7 @@
 #include "script/provider_entries.h"
 
+#include "script/script_format.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -8,6 +10,7 @@ namespace corvane {
 namespace {
 
 using namespace std::string_view_literals;
+using namespace script_format;
 
 void appendHex(std::wstring& out, std::uint64_t value) {
     constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
@@ -17,7 +20,7 @@ void appendHex(std::wstring& out, std::uint64_t value) {
         digits[count++] = kHexDigits[value & 0xFU];
         value >>= 4;
     } while (value != 0U);
-    out += L"0x"sv;
+    out += kHexPrefix;
     while (count > 0) {
         out.push_back(digits[--count]);
     }
@@ -34,19 +37,20 @@ void appendProviderEntry(std::wstring& out, const std::wstring& name,
     if (!options.keywords && !options.level && !stack) {
         return;
     }
-    out.push_back(L':');
+    out.push_back(kFieldSeparator);
     if (options.keywords) {
         appendHex(out, *options.keywords);
     }
     if (!options.level && !stack) {
         return;
     }
-    out.push_back(L':');
+    out.push_back(kFieldSeparator);
     if (options.level) {
         out += std::to_wstring(*options.level);
     }
     if (stack) {
-        out += L":'stack'"sv;
+        out.push_back(kFieldSeparator);
+        out += kStackField;
     }
 }
 
@@ -58,7 +62,7 @@ void appendProviderEntries(std::wstring& out, const TraceSettings& settings) {
         const ProviderOptions none;
         for (std::size_t i = 0; i < settings.providers.size(); ++i) {
             if (i != 0) {
-                out.push_back(L'+');
+                out.push_back(kEntrySeparator);
             }
             const auto found = settings.providerOptions.find(settings.providers[i]);
             appendProviderEntry(out, settings.providers[i],

@@ -72,6 +72,16 @@ public:
         }
         return Encoding::Ok;
     }
+    Encoding decode(const std::string& bytes, unsigned codePage, std::wstring& text) override {
+        if (codePage != 28591) {
+            return Encoding::UnknownCodePage;
+        }
+        text.assign(bytes.begin(), bytes.end());
+        for (wchar_t& c : text) {
+            c = static_cast<wchar_t>(static_cast<unsigned char>(c));
+        }
+        return Encoding::Ok;
+    }
     bool listProviders(std::vector<std::wstring>& names, std::wstring& why) override {
         names = registeredProviders;
         why = L"not here";
