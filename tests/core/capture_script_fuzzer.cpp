@@ -3,7 +3,12 @@
 // when nothing would be traced. The script is walked from its first character to its last against
 // the frame, so every selected name is found in its place and in list order. A script that the
 // checks accept must reach xperf and reg as meant when cmd reads it; one they refuse, for a reason.
+// Such a script reads back into a profile that makes it again; changed in one place, it is refused
+// or read as the changed script. The counts are printed at the end of the run.
+#include "encoding/utf8.h"
+#include "profile/profile.h"
 #include "script/capture_script.h"
+#include "script/capture_script_reader.h"
 #include "script/script_checks.h"
 #include "settings/catalogues.h"
 #include "tests/core/cmd_reading.h"
@@ -18,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <map>
 #include <vector>
 
 namespace {
@@ -322,10 +328,107 @@ std::size_t countCrLf(std::wstring_view text) {
 }
 
 template <std::size_t N>
+std::vector<std::wstring> inListOrder(const std::array<const wchar_t*, N>& catalogue,
+                                      const std::vector<std::wstring>& names) {
+    std::vector<std::wstring> ordered;
+    for (const wchar_t* name : catalogue) {
+        if (std::find(names.begin(), names.end(), name) != names.end()) {
+            ordered.emplace_back(name);
+        }
+    }
+    return ordered;
+}
+
+template <std::size_t N>
 void takeFrom(const std::array<const wchar_t*, N>& catalogue, std::vector<std::wstring>& names) {
     for (std::wstring& name : names) {
         name = catalogue[name.size() % N];
     }
+}
+
+std::map<std::string, long> roundTrips;
+
+void printRoundTrips() {
+    std::printf("settings -> script -> profile -> script, and one change in the script:\n");
+    for (const auto& [what, count] : roundTrips) {
+        std::printf("  %-40s %8ld\n", what.c_str(), count);
+    }
+}
+
+// The profile of a script read back, made into a script again; nothing when either is refused.
+std::optional<std::wstring> remade(const std::wstring& script) {
+    const TraceSettings defaults = corvane::profileDefaults(
+        {[] { return std::optional<std::wstring>(); }, [] { return corvane::LocalTime{}; }});
+    TraceSettings read;
+    corvane::ScriptFormError error;
+    if (!corvane::readCaptureScript(script, defaults, corvane::wordSortLess, read, error)) {
+        require(error.line != 0 && !error.expected.empty(), "a refusal names its line");
+        return std::nullopt;
+    }
+    corvane::ProfileReader reader(defaults);
+    std::wstring message;
+    if (!reader.readProfile(corvane::toUtf8(corvane::profileOfScript(read, defaults, L"f.cmd")),
+                            message)) {
+        return std::nullopt;
+    }
+    const TraceSettings again = reader.settings(corvane::wordSortLess);
+    const std::optional<std::wstring> text = corvane::BuildCaptureScript(again);
+    return text && !corvane::scriptRefusal(again, *text) ? text : std::nullopt;
+}
+
+// What the dialog gives: lists in their order, each name once, numbers in its limits; and what a
+// profile chooses beyond it, from bits of the numbers.
+void requireReadBack(TraceSettings s, std::wstring_view change) {
+    s.kernelFlags = inListOrder(corvane::KernelFlagCatalogue, s.kernelFlags);
+    s.stackwalkEvents = inListOrder(corvane::StackwalkCatalogue, s.stackwalkEvents);
+    s.providers.erase(std::remove(s.providers.begin(), s.providers.end(), L""), s.providers.end());
+    std::sort(s.providers.begin(), s.providers.end(), corvane::wordSortLess);
+    s.providers.erase(std::unique(s.providers.begin(), s.providers.end()), s.providers.end());
+    s.bufferSizeKb = 4 + s.bufferSizeKb % 1021;
+    s.captureState = static_cast<std::int32_t>(s.minBuffers & 1U);
+    for (std::size_t i = 0; i < s.providers.size(); ++i) {
+        const std::uint32_t bits = s.maxBuffers >> (3 * i);
+        corvane::ProviderOptions options;
+        if ((bits & 1U) != 0) {
+            options.keywords = std::uint64_t{s.maxFileSizeMb} << (bits % 33);
+        }
+        if ((bits & 2U) != 0) {
+            options.level = static_cast<std::uint8_t>(s.minBuffers);
+        }
+        if ((bits & 4U) != 0) {
+            options.stack = (bits & 8U) != 0;
+        }
+        s.providerOptions[s.providers[i]] = options;
+    }
+    s.logStack = s.logStack != 0 ? 1 : 0;
+    s.heapEnabled = s.heapEnabled != 0 ? 1 : 0;
+    const std::optional<std::wstring> script = corvane::BuildCaptureScript(s);
+    // No code page holds a lone surrogate, so neither program saves a script with one.
+    std::wstring decoded;
+    if (!script || corvane::scriptRefusal(s, *script) ||
+        !corvane::fromUtf8(corvane::toUtf8(*script), decoded) || decoded != *script) {
+        return;
+    }
+    require(remade(*script) == script, "a saved script's profile makes it again");
+    ++roundTrips["same script again"];
+    if (change.size() < 2) {
+        return;
+    }
+    // One character of the change replaces, or with an odd first one, is added at, a place the
+    // other chooses.
+    std::wstring changed = *script;
+    const std::size_t at = static_cast<std::size_t>(change[0]) % changed.size();
+    if ((change[0] & 1) != 0) {
+        changed.insert(at, 1, change[1]);
+    } else {
+        changed[at] = change[1];
+    }
+    if (changed == *script) {
+        return;
+    }
+    const std::optional<std::wstring> again = remade(changed);
+    require(!again || *again == changed, "a changed script is refused or read as changed");
+    ++roundTrips[again ? "changed, read as changed" : "changed, refused"];
 }
 
 // The code pages a script may be written in (0: none given, so ASCII only) and read in.
@@ -335,7 +438,8 @@ constexpr unsigned kRead[] = {437, 65001, 932, 936, 950};
 // Both programs take flags, stack walks and the file mode from the catalogues and refuse an empty
 // text before any script, so only such settings are read the way cmd reads them: in a prompt
 // that reads the bytes in `read`, with a hostile environment and perhaps delayed expansion.
-void requireReadAsMeant(TraceSettings s, unsigned written, unsigned read, bool delayed) {
+void requireReadAsMeant(TraceSettings s, unsigned written, unsigned read, bool delayed,
+                        std::wstring_view change) {
     takeFrom(corvane::KernelFlagCatalogue, s.kernelFlags);
     takeFrom(corvane::StackwalkCatalogue, s.stackwalkEvents);
     s.fileMode = corvane::FileModeCatalogue[s.fileMode.size() % corvane::FileModeCatalogue.size()];
@@ -364,6 +468,7 @@ void requireReadAsMeant(TraceSettings s, unsigned written, unsigned read, bool d
                     corvane::testing::Reading::StopsScript,
                 "an accepted script that its code page holds reaches xperf and reg as meant");
     }
+    requireReadBack(s, change);
 }
 
 } // namespace
@@ -404,6 +509,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const unsigned written = kWritten[input.ConsumeIntegralInRange<std::size_t>(0, 5)];
     const unsigned read = kRead[input.ConsumeIntegralInRange<std::size_t>(0, 4)];
-    requireReadAsMeant(settings, written, read, input.ConsumeBool());
+    const bool delayed = input.ConsumeBool();
+    requireReadAsMeant(settings, written, read, delayed, consumeText(input, 2));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    static_cast<void>(std::atexit(printRoundTrips));
     return 0;
 }
