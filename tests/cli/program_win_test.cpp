@@ -122,6 +122,12 @@ TEST(ScriptProgram, WritesTheWorkedExampleInTheCommandPromptsCodePage) {
         runProgram(L"p.txt --stdout --set provider=acme-Caf\u00e9s", folder);
     EXPECT_EQ(accented.status, 0U) << accented.errors;
     EXPECT_NE(accented.output.find("\"acme-Caf\x82s\":::'stack'+"), std::string::npos);
+    // Read back in the same code page, such a script gives its profile, which is UTF-8.
+    ASSERT_EQ(runProgram(L"p.txt -o cafe.cmd --set provider=acme-Caf\u00e9s", folder).status, 0U);
+    const ProgramRun profile = runProgram(L"--profile-from cafe.cmd --stdout", folder);
+    EXPECT_EQ(profile.status, 0U) << profile.errors;
+    EXPECT_NE(profile.output.find("\nprovider = acme-Caf\xC3\xA9s\n"), std::string::npos)
+        << profile.output;
 
     // The euro sign is not in 437 or 850: refused with the dialog's words, nothing written.
     const ProgramRun refused = runProgram(L"p.txt -o euro.cmd --set provider=\u20ac", folder);

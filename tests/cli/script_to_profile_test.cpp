@@ -72,6 +72,9 @@ TraceSettings asChosen(TraceSettings s, std::mt19937& random) {
     s.minBuffers = static_cast<std::uint32_t>(random() % 400);
     s.maxBuffers = static_cast<std::uint32_t>(random() % 400);
     s.captureState = static_cast<std::int32_t>(random() % 2);
+    if (random() % 4 == 0) {
+        s.kernelFlags.clear(); // the stack walks are dropped with them
+    }
     for (const std::wstring& provider : s.providers) {
         ProviderOptions options;
         if (random() % 3 == 0) {
@@ -120,6 +123,8 @@ forEachSavedScript(int count,
                          : s.heapEnabled != 0 ? "heap by pid"
                                               : "no heap");
             ++tally["saved"];
+            tally["saved, a value holds &, %, ^, ! or an accent"] +=
+                bytes.find_first_of("&%^!\xE9") != std::string::npos;
             tally["saved, capture state"] += hasCaptureStateLine(s);
             tally["saved, provider options"] += !s.providerOptions.empty();
             tally["saved, stack walks dropped"] +=
