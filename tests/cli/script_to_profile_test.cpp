@@ -144,7 +144,7 @@ void print(const char* title, const std::map<std::string, int>& tally) {
 TEST(ScriptToProfile, EverySavedScriptReadsBackIntoAProfileThatMakesItAgain) {
     std::map<std::string, int> readBackTally;
     const auto tally =
-        forEachSavedScript(5000, [&](const std::string& bytes, const std::string& kind) {
+        forEachSavedScript(20000, [&](const std::string& bytes, const std::string& kind) {
             const ReadBack back = readBack(bytes);
             ASSERT_EQ(back.status, kExitDone) << toUtf8(back.errors);
             ASSERT_EQ(back.script, bytes) << back.profile;
@@ -193,7 +193,7 @@ std::string changedOnce(const std::string& script, std::mt19937& random, std::st
 TEST(ScriptToProfile, AScriptChangedInOnePlaceIsRefusedOrReadAsTheChangedScript) {
     std::mt19937 random(20261209);
     std::map<std::string, int> outcomes;
-    static_cast<void>(forEachSavedScript(5000, [&](const std::string& bytes, const std::string&) {
+    static_cast<void>(forEachSavedScript(20000, [&](const std::string& bytes, const std::string&) {
         std::string kind;
         const std::string changed = changedOnce(bytes, random, kind);
         if (changed == bytes) {
