@@ -1,5 +1,6 @@
 #include "cli/script_advice.h"
 
+#include "script/script_checks.h"
 #include "settings/catalogues.h"
 #include "settings/descriptions.h"
 #include "settings/recording_checks.h"
@@ -55,12 +56,36 @@ std::wstring warningText(const RecordingFinding& finding, const TraceSettings& s
     case RecordingWarning::CaptureStateWithoutProviders:
         return L"capture-state is set without any provider: the script starts no provider "
                L"session, so there is no state to capture";
+    case RecordingWarning::StackwalksWithoutProcessesAndImages:
+        return L"the stack walks cannot be tied to processes and modules: " + subject +
+               (subject.find(L' ') == std::wstring::npos
+                    ? L", whose events name them, is not selected (add kernel-flag = " + subject +
+                          L", or a group that holds it)"
+                    : L", whose events name them, are not selected (add kernel-flag = "
+                      L"PROC_THREAD and kernel-flag = LOADER, or a group that holds both, such "
+                      L"as Base)");
+    case RecordingWarning::SameSessionName:
+        return L"session-name " + settings.sessionName + L" and heap-session-name " +
+               settings.heapSessionName +
+               L" name one session, as ETW compares session names without case: the second "
+               L"start fails; give the heap session another name";
+    case RecordingWarning::SameLogFile:
+        return subject + L" and " + flag +
+               L" name one file, as Windows compares file names without case, so two sessions "
+               L"that the script starts would write one log; give each session a file of its own";
+    case RecordingWarning::NonPagedBuffers:
+        return L"the sessions' buffers may take up to " +
+               groupedNumber(static_cast<std::size_t>((finding.kilobytes + 1023) / 1024)) +
+               L" MB of memory that Windows never pages out (buffer-size-kb times max-buffers, "
+               L"for each session that the script starts), more than a gigabyte: lower "
+               L"max-buffers or buffer-size-kb unless the machine has that memory to spare";
     case RecordingWarning::AppendWithoutSystemClock:
         break;
     }
-    return L"file-mode Append: ETW appends only with the system time as the clock, but the script "
-           L"sets none (xperf -ClockType), so xperf uses its default, the performance counter, and "
-           L"the new events' times need not match the file's; prefer Sequential";
+    return L"file-mode Append: ETW appends to the file, but gives the new events the right times "
+           L"only with the system time as the clock, and only when the buffer size, processor "
+           L"count and clock type match the file's; the script sets no clock (xperf -ClockType), "
+           L"so xperf uses its default, the performance counter; prefer Sequential";
 }
 
 } // namespace

@@ -7,8 +7,9 @@
 # and as they end, with the files' names (FILE_IO_INIT, FILE_IO, FILENAME), so that a wait on a
 # file shows which file it was.
 # Sources: Microsoft's kernel event classes (CSwitch comes from CSWITCH, ReadyThread from
-# DISPATCHER, the file events from FILE_IO and FILE_IO_INIT); the buffers follow a widely used ETW
-# front end, which records the same stacks into 1 MB buffers, 600 to 1,200 of them.
+# DISPATCHER, the file events from FILE_IO and FILE_IO_INIT); the buffers follow a widely used
+# third-party ETW front end (UIforETW), which records the same stacks into 1 MB buffers, 600 to
+# 1,200 of them; this profile lets them grow to 1,024, a gigabyte.
 #
 # Use it when: a program is slow or hangs while the processor is mostly idle - it waits for a
 # lock, an event, another thread, a disk or the network. The switch-in stack shows where a thread
@@ -20,8 +21,8 @@
 # with stacks and a few thousand file operations: about 16 MB a second. The 2048 MB file then
 # holds the last 2 minutes or so: start the capture, make the hang happen, and stop within a
 # minute or two of it. The buffers take 600 MB of memory that Windows never pages out (non-paged)
-# from the start and up to 1.2 GB under load; on a machine with less than 8 GB of memory, halve
-# both with --set min-buffers=300 --set max-buffers=600.
+# from the start and up to 1 GB under load; on a machine with less than 8 GB of memory, halve
+# both with --set min-buffers=300 --set max-buffers=512.
 #
 # Change: etl-out-path (drop the line on Windows to get a time-stamped file on the desktop), and
 # max-file-size-mb for a longer or shorter window of time.
@@ -33,7 +34,7 @@ file-mode = Circular
 max-file-size-mb = 2048
 buffer-size-kb = 1024
 min-buffers = 600
-max-buffers = 1200
+max-buffers = 1024
 kernel-flag = PROC_THREAD
 kernel-flag = LOADER
 kernel-flag = PROFILE

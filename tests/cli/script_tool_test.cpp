@@ -199,6 +199,20 @@ TEST(ScriptToolWarnings, GoToStandardErrorAndStrictRefusesToWrite) {
     EXPECT_EQ(host.errors, L"");
 }
 
+TEST(ScriptToolWarnings, StrictRefusesASingleWarningThatSaysHowMuchMemory) {
+    FakeHost host;
+    host.files[L"p.txt"] = "etl-out-path = D:\\t.etl\nkernel-flag = Base\nbuffer-size-kb = 1024\n"
+                           "max-buffers = 1025\n";
+    EXPECT_EQ(host.run({L"p.txt", L"-o", L"s.cmd", L"--strict"}), kExitBadInput);
+    EXPECT_EQ(host.files.count(L"s.cmd"), 0U);
+    EXPECT_EQ(host.errors,
+              L"corvane-script: warning: the sessions' buffers may take up to 1,025 MB of memory "
+              L"that Windows never pages out (buffer-size-kb times max-buffers, for each session "
+              L"that the script starts), more than a gigabyte: lower max-buffers or "
+              L"buffer-size-kb unless the machine has that memory to spare\n"
+              L"corvane-script: --strict: nothing written, as the profile has 1 warning\n");
+}
+
 struct BadRun {
     const char* profile;
     std::vector<std::wstring> arguments; // after the profile's name

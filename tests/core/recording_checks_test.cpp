@@ -82,6 +82,34 @@ TEST(RecordingWarnings, NameEachChoiceThatRecordsNothing) {
         {"capture state without providers",
          [](TraceSettings& s) { s.captureState = 1; },
          {{W::CaptureStateWithoutProviders, L""}}},
+        {"stack walks without LOADER; a name and a file twice as Windows compares them",
+         [](TraceSettings& s) {
+             s.kernelFlags = {L"PROC_THREAD", L"CSWITCH", L"PROFILE"};
+             s.providers = {L"P"};
+             s.heapEnabled = 1;
+             s.sessionName = L"Velléдĳ";
+             s.heapSessionName = L"vELLÉДĲ";
+             s.kernelPath = L"C:/T/k.ETL";
+             s.heapPath = L"c:\\t\\K.etl";
+         },
+         {{W::StackwalksWithoutProcessesAndImages, L"LOADER"},
+          {W::SameSessionName, L""},
+          {W::SameLogFile, L"kernel-path"}}},
+        {"two sessions of 512 buffers of 1 MB, no fewer than the minimum: a gigabyte",
+         [](TraceSettings& s) {
+             s.providers = {L"P"};
+             s.bufferSizeKb = 1024;
+             s.minBuffers = s.maxBuffers = 512;
+         },
+         {}},
+        {"one buffer more",
+         [](TraceSettings& s) {
+             s.providers = {L"P"};
+             s.bufferSizeKb = 1024;
+             s.minBuffers = 513;
+             s.maxBuffers = 512;
+         },
+         {{W::FewerMaxThanMinBuffers, L""}, {W::NonPagedBuffers, L""}}},
     };
     for (const auto& entry : cases) {
         TraceSettings settings = usualSettings();
