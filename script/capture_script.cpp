@@ -119,8 +119,9 @@ void appendUserStartLine(std::wstring& out, const TraceSettings& settings) {
 }
 
 // Asks the providers, with the same entries, to log their state into the running session: the
-// active window, for one, is otherwise recorded only when the focus moves. It must follow the
-// session's start, for a provider answers only a session that has it enabled.
+// active window, for one, is otherwise recorded only when the focus moves. It follows the
+// session's start because it names that session, which must be running by then; xperf enables
+// the listed providers while it captures their state.
 void appendCaptureStateLine(std::wstring& out, const TraceSettings& settings) {
     out += kCaptureStateStart;
     out += settings.sessionName;

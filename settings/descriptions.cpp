@@ -179,15 +179,16 @@ constexpr FileModeRules kFileModeRules[] = {
      L"works within that size: set one above 0. On machines with several processors the events "
      L"in the file may be out of order."},
     {L"Append",
-     L"Append: adds events to the end of an existing log file, or creates it. ETW allows it only "
-     L"with the system time as the session's clock, but the script sets no clock (xperf "
-     L"-ClockType), so xperf uses its default, the performance counter, and the appended events' "
-     L"times need not match the file's. Prefer Sequential with a new file each time."},
+     L"Append: adds events to the end of an existing log file, or creates it. ETW gives the added "
+     L"events the right times only with the system time as the session's clock, and only when "
+     L"the buffer size, processor count and clock type match the file's. The script sets no "
+     L"clock (xperf -ClockType), so xperf uses its default, the performance counter, and the "
+     L"added events' times come out wrong. Prefer Sequential with a new file each time."},
     {L"NewFile",
      L"NewFile: switches to a new file each time the file reaches Max File Size, so it needs a "
      L"Max File Size above 0 and a %d in each log path, which ETW replaces with a counter. cmd "
-     L"reads the script, so type %%d there (\\kernel%%d.etl). xperf's documentation advises "
-     L"against it for the kernel session."},
+     L"reads the script, so type %%d there (\\kernel%%d.etl). ETW's documentation says not to use "
+     L"it for the kernel session."},
 };
 
 template <typename Entry, std::size_t N, typename Key>

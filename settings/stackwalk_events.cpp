@@ -19,8 +19,9 @@ namespace {
 //   EVENT_TRACE_FLAG_MEMORY_PAGE_FAULTS), PageFault_HardFault (HARD_FAULTS),
 //   PageFault_VirtualAlloc (VIRT_ALLOC), PerfInfo's SampledProfile (PROFILE) and SysCallEnter/Exit
 //   (SYSCALL), Process and Thread (PROC_THREAD), Registry_TypeGroup1 (REGISTRY) and SplitIo_Info
-//   (SPLIT_IO). xperf's stack-walk list gives the file events in the order of their event types
-//   (64 to 77), which places FileDelete at type 70, a FileIo_Info event, not FILENAME's type 35.
+//   (SPLIT_IO). xperf's older stack-walk list gives the file events in the order of their event
+//   types from FileCreate (64) to FileFSCTL (75), then FileDirNotify (77) before FileOpEnd (76);
+//   so FileDelete is type 70, a FileIo_Info event, not FILENAME's type 35.
 // - xperf's own list of kernel flags (xperf -providers KF) names a flag after exactly these
 //   events: ALPC's other events, CC ("cache manager events"), CONTMEMGEN, FLT_IO_INIT ("minifilter
 //   callback initiation"), KQUEUE ("kernel queue enqueue/dequeue"), POOL, PRIORITY ("priority
@@ -54,7 +55,8 @@ constexpr StackwalkEventSource kStackwalkEvents[] = {
     {L"DiskFlushInit", L"A disk flush is issued", L"DISK_IO_INIT"},
     {L"DiskReadInit", L"A disk read is issued", L"DISK_IO_INIT"},
     {L"DiskWriteInit", L"A disk write is issued", L"DISK_IO_INIT"},
-    {L"ExecutiveResource", L"Contention on an executive resource (a kernel lock)", L""},
+    {L"ExecutiveResource",
+     L"An operation on an executive resource (a kernel lock): contention or release", L""},
     {L"FileCleanup", L"The last handle to a file is closed", L"FILE_IO_INIT"},
     {L"FileClose", L"A file object is freed", L"FILE_IO_INIT"},
     {L"FileCreate", L"A file is created or opened", L"FILE_IO_INIT"},
@@ -111,7 +113,7 @@ constexpr StackwalkEventSource kStackwalkEvents[] = {
     {L"PowerSetDevicesStateReturn", L"Devices have been set to a power state", L""},
     {L"PowerSetPowerAction", L"A system power action starts", L""},
     {L"PowerSetPowerActionReturn", L"A system power action returns", L""},
-    {L"PowerThermalConstraint", L"A thermal limit constrains a CPU", L""},
+    {L"PowerThermalConstraint", L"A device's thermal constraint changes", L""},
     {L"ProcessCreate", L"A process is created", L"PROC_THREAD"},
     {L"ProcessDelete", L"A process ends", L"PROC_THREAD"},
     {L"Profile", L"A CPU sample of the sampled profile", L"PROFILE"},
