@@ -121,6 +121,20 @@ TEST(CaptureScriptExamples, KernelOnlyWithStackwalksHasTwentySevenLines) {
     expectExample(example);
 }
 
+TEST(CaptureScriptPresence, TheCaptureStateLineAsksTheUserSessionOnlyWhenItRuns) {
+    TraceSettings settings = scriptExample("worked example").settings;
+    settings.captureState = 1;
+    const Lines lines = buildLines(settings);
+    ASSERT_EQ(lines.size(), 29U);
+    EXPECT_EQ(lines[15], L"xperf.exe -capturestate Vell \"Microsoft-Windows-Shell-Core\":::'stack'+"
+                         L"\"Microsoft-Windows-Win32k\":::'stack'");
+    // Without providers there is no user session to ask: the script is the one without the key.
+    settings.providers.clear();
+    const std::optional<std::wstring> asked = BuildCaptureScript(settings);
+    settings.captureState = 0;
+    EXPECT_EQ(asked, BuildCaptureScript(settings));
+}
+
 TEST(CaptureScriptPresence, NothingIsTracedWithoutKernelFlagsProvidersOrHeap) {
     TraceSettings settings = exampleSettings();
     EXPECT_FALSE(BuildCaptureScript(settings).has_value());

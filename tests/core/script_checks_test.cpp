@@ -192,6 +192,14 @@ TEST(ScriptLineLimit, CountsUtf16UnitsAndTheBytesOfTheCodePage) {
         return std::optional<std::string>(std::string(2 * line.size(), 'x'));
     };
     EXPECT_EQ(overlong(twoEach), std::make_pair(std::size_t{8192}, LineMeasure::Bytes));
+    // 8,191 bytes in 8,091 characters, as UTF-8 writes e-acute in two, pass whole.
+    const ScriptEncoder utf8 = [](std::wstring_view line) {
+        return testing::encodeIn(line, 65001);
+    };
+    settings.etlOutPath = std::wstring(100, L'\u00e9') + std::wstring(8191 - frame - 200, L'a');
+    EXPECT_EQ(overlong(utf8).first, 0U);
+    settings.etlOutPath += L'a';
+    EXPECT_EQ(overlong(utf8), std::make_pair(std::size_t{8192}, LineMeasure::Bytes));
 }
 
 } // namespace
