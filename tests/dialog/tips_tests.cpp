@@ -174,5 +174,36 @@ TEST_F(TipsTest, OverAListDescribeTheEntryThatScrolledUnderAStillPointer) {
     EXPECT_TRUE(describesTopEntry(tipOf(list, 1)));
 }
 
+// The tip looks the entry up again when it is asked for its text, so only the tool's rectangle
+// shows whether a key that scrolls the list moved the tool under a pointer that stayed still.
+TEST_F(TipsTest, OverAListAKeyboardScrollMovesTheToolAtOnce) {
+    ShowWindow(session.window(), SW_SHOW);
+    const HWND list = session.control(IDC_KERNEL_FLAGS);
+    RECT window{}, client{};
+    GetWindowRect(list, &window);
+    GetClientRect(list, &client);
+    const auto height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    SetWindowPos(list, nullptr, 0, 0, window.right - window.left,
+                 (window.bottom - window.top - client.bottom) + 10 * height + height / 2,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    // On the eleventh entry, half shown; once scrolled to the end, on the band below the last.
+    POINT point{4, 10 * height + height / 4};
+    SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
+    ClientToScreen(list, &point);
+    ASSERT_TRUE(SetCursorPos(point.x, point.y));
+    const auto toolIsOn = [&](const RECT& area) {
+        TTTOOLINFOW tool{sizeof(TTTOOLINFOW), 0, list, 1, {}, nullptr, nullptr, 0, nullptr};
+        SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool));
+        return EqualRect(&tool.rect, &area) != FALSE;
+    };
+    RECT entry{};
+    SendMessageW(list, LB_GETITEMRECT, 10, reinterpret_cast<LPARAM>(&entry));
+    EXPECT_TRUE(toolIsOn(entry));
+
+    SendMessageW(list, WM_KEYDOWN, VK_END, 0);
+    GetClientRect(list, &client);
+    EXPECT_TRUE(toolIsOn(client));
+}
+
 } // namespace
 } // namespace corvane::testing
