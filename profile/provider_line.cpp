@@ -1,6 +1,7 @@
 #include "profile/provider_line.h"
 
 #include "profile/profile.h"
+#include "profile/profile_keys.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,10 +19,6 @@ struct Switch {
     bool on;
 };
 constexpr Switch kStackWords[] = {{L"on", true}, {L"off", false}, {L"yes", true}, {L"no", false}};
-
-bool isBlank(wchar_t c) noexcept {
-    return c == L' ' || c == L'\t';
-}
 
 int digitValue(wchar_t c, unsigned base) noexcept {
     int value = 16;
@@ -90,46 +87,59 @@ bool parseStack(std::wstring_view text, bool& stack) {
     return false;
 }
 
+enum class OptionRead { Taken, GivenTwice, Unreadable };
+
+// Reads a value into its field of the options, which it may fill once.
+template <typename T, std::optional<T> ProviderOptions::*field,
+          bool (*parse)(std::wstring_view, T&)>
+OptionRead readInto(std::wstring_view text, ProviderOptions& options) {
+    T value{};
+    if ((options.*field).has_value()) {
+        return OptionRead::GivenTwice;
+    }
+    if (!parse(text, value)) {
+        return OptionRead::Unreadable;
+    }
+    options.*field = value;
+    return OptionRead::Taken;
+}
+
+// The options that may follow the quoted name: the name before the '=', how its value is read,
+// and what the value must be.
+struct OptionReader {
+    std::wstring_view name;
+    OptionRead (*read)(std::wstring_view text, ProviderOptions& options);
+    std::wstring_view expected;
+};
+
+constexpr OptionReader kOptionReaders[] = {
+    {L"keywords", readInto<std::uint64_t, &ProviderOptions::keywords, parseMask>,
+     L"a 64-bit mask in hex (0x...) or decimal"},
+    {L"level", readInto<std::uint8_t, &ProviderOptions::level, parseLevel>,
+     L"a whole number from 0 to 255 or critical, error, warning, information or verbose"},
+    {L"stack", readInto<bool, &ProviderOptions::stack, parseStack>, L"on or off"},
+};
+
 // One "name=value" after the quoted name; each name once.
 bool readOption(std::wstring_view option, ProviderOptions& options, std::wstring& error) {
     const std::size_t equals = option.find(L'=');
-    const std::wstring_view name = option.substr(0, equals);
-    const std::wstring_view value =
-        equals == std::wstring_view::npos ? std::wstring_view() : option.substr(equals + 1);
-    const bool given = equals != std::wstring_view::npos;
-    if (given && name == L"keywords") {
-        std::uint64_t mask = 0;
-        if (options.keywords || !parseMask(value, mask)) {
-            error = options.keywords ? L"keywords is given twice"
-                                     : L"keywords must be a 64-bit mask in hex (0x...) or "
-                                       L"decimal, not " +
-                                           quoted(value);
-            return false;
+    for (const OptionReader& reader : kOptionReaders) {
+        if (equals == std::wstring_view::npos || option.substr(0, equals) != reader.name) {
+            continue;
         }
-        options.keywords = mask;
-        return true;
-    }
-    if (given && name == L"level") {
-        std::uint8_t level = 0;
-        if (options.level || !parseLevel(value, level)) {
-            error = options.level ? L"level is given twice"
-                                  : L"level must be a whole number from 0 to 255 or critical, "
-                                    L"error, warning, information or verbose, not " +
-                                        quoted(value);
+        const std::wstring_view value = option.substr(equals + 1);
+        switch (reader.read(value, options)) {
+        case OptionRead::Taken:
+            return true;
+        case OptionRead::GivenTwice:
+            error = std::wstring(reader.name) + L" is given twice";
             return false;
+        case OptionRead::Unreadable:
+            break;
         }
-        options.level = level;
-        return true;
-    }
-    if (given && name == L"stack") {
-        bool stack = false;
-        if (options.stack || !parseStack(value, stack)) {
-            error = options.stack ? L"stack is given twice"
-                                  : L"stack must be on or off, not " + quoted(value);
-            return false;
-        }
-        options.stack = stack;
-        return true;
+        error = std::wstring(reader.name) + L" must be " + std::wstring(reader.expected) +
+                L", not " + quoted(value);
+        return false;
     }
     error = L"after a provider's quoted name come keywords=MASK, level=LEVEL and stack=on|off, "
             L"not " +
@@ -150,17 +160,17 @@ bool readProviderLine(std::wstring_view value, ProviderLine& line, std::wstring&
     }
     line.name = value.substr(1, closing - 1);
     std::wstring_view rest = value.substr(closing + 1);
-    if (!isBlank(rest.front())) {
+    if (!profile_keys::isBlank(rest.front())) {
         error = L"a blank must follow the provider's closing quote, not " + quoted(rest);
         return false;
     }
     ProviderOptions options;
     while (!rest.empty()) {
-        while (!rest.empty() && isBlank(rest.front())) {
+        while (!rest.empty() && profile_keys::isBlank(rest.front())) {
             rest.remove_prefix(1);
         }
         std::size_t end = 0;
-        while (end < rest.size() && !isBlank(rest[end])) {
+        while (end < rest.size() && !profile_keys::isBlank(rest[end])) {
             ++end;
         }
         if (end != 0 && !readOption(rest.substr(0, end), options, error)) {
