@@ -115,7 +115,8 @@ std::vector<std::wstring> recordingWarningTexts(const TraceSettings& settings, b
     std::vector<std::wstring> texts;
     for (const RecordingFinding& finding : findRecordingWarnings(settings)) {
         if (forWpr && (finding.warning == RecordingWarning::NoMaxFileSize ||
-                       finding.warning == RecordingWarning::FewerMaxThanMinBuffers)) {
+                       finding.warning == RecordingWarning::FewerMaxThanMinBuffers ||
+                       finding.warning == RecordingWarning::SameLogFile)) {
             continue;
         }
         texts.push_back(warningText(finding, settings));

@@ -18,8 +18,9 @@ namespace corvane {
 [[nodiscard]] std::vector<std::wstring> describedStackwalkEvents();
 
 // One sentence per finding of findRecordingWarnings, named by the profile's keys. For WPR's
-// profile the file size and the buffer counts are left to its own warnings: it takes one buffer
-// count, and says in its words what a circular file without a size does.
+// profile the file size, the buffer counts and the log paths are left to its own warnings: it
+// takes one buffer count, says in its words what a circular file without a size does, and writes
+// files of its own.
 [[nodiscard]] std::vector<std::wstring> recordingWarningTexts(const TraceSettings& settings,
                                                               bool forWpr = false);
 
