@@ -1,10 +1,10 @@
 #include "ui/main_dlg.h"
 
-#include "script/ok_command_win.h"
 #include "settings/dialog_sequences_win.h"
 #include "settings/platform_environment_win.h"
 #include "ui/about_dlg.h"
 #include "ui/centering_win.h"
+#include "ui/ok_command_win.h"
 
 #include <utility>
 

@@ -1,9 +1,9 @@
 #include "ui/main_dlg_entry_tips.h"
 
 #include "res/resource.h"
-#include "script/ok_command_win.h"
 #include "settings/descriptions.h"
 #include "settings/stackwalk_events.h"
+#include "ui/ok_command_win.h"
 
 namespace corvane {
 

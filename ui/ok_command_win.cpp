@@ -1,4 +1,4 @@
-#include "script/ok_command_win.h"
+#include "ui/ok_command_win.h"
 
 #include "encoding/script_encoding_win.h"
 #include "res/resource.h"
