@@ -10,6 +10,7 @@
 #include <ctime>
 #include <optional>
 
+#include <pwd.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -53,6 +54,33 @@ private:
     std::FILE* stream_;
 };
 
+// Bytes that are not UTF-8, as in a link's target, are shown one character each.
+std::wstring shown(const std::string& bytes) {
+    std::wstring text;
+    if (!fromUtf8(bytes, text)) {
+        text.assign(bytes.begin(), bytes.end());
+    }
+    return text;
+}
+
+// Names the folder and its owner, by the name the system knows for them where it knows one.
+std::wstring strangersFolderReason(const FolderOnTheWay& folder) {
+    std::wstring owner = L"user " + std::to_wstring(folder.owner);
+    char names[4096];
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(folder.owner, &entry, names, sizeof names, &found) == 0 && found != nullptr) {
+        owner = shown(found->pw_name);
+    }
+    const std::wstring named = L"the folder '" + shown(folder.path) + L"' on the way belongs to ";
+    if (folder.owner != 0 && folder.owner != geteuid()) {
+        return named + owner + L", who could change what the path leads to";
+    }
+    return named + owner +
+           L", but others may write to it and it is not sticky, so they could "
+           L"change what the path leads to";
+}
+
 bool writeStream(std::FILE* stream, std::string_view bytes) {
     return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
            std::fflush(stream) == 0;
@@ -85,8 +113,10 @@ bool SystemScriptToolHost::readFile(const std::wstring& path, std::size_t limit,
 FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::string& bytes,
                                           bool replaceExisting, std::wstring& why) {
     int error = 0;
-    const ScriptFileOutcome outcome = writeScriptFile(
-        toUtf8(path), bytes, replaceExisting ? Existing::Replace : Existing::Keep, error);
+    FolderOnTheWay folder;
+    const ScriptFileOutcome outcome =
+        writeScriptFile(toUtf8(path), bytes, replaceExisting ? Existing::Replace : Existing::Keep,
+                        error, folder, platformPosixFilePlacement());
     switch (outcome) {
     case ScriptFileOutcome::Written:
         return FileWrite::Written;
@@ -94,6 +124,9 @@ FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::s
         return FileWrite::NameTaken;
     case ScriptFileOutcome::Failed:
         why = systemReason(error);
+        return FileWrite::Failed;
+    case ScriptFileOutcome::StrangersFolder:
+        why = strangersFolderReason(folder);
         return FileWrite::Failed;
     default:
         break;

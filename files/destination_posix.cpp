@@ -15,6 +15,13 @@ namespace {
 // The kernel's own limit on links followed in one lookup.
 constexpr int kMostLinks = 40;
 
+// Holds a file without reading it: opening a device could already act.
+#ifdef O_PATH
+constexpr int kHoldFlags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+#else
+constexpr int kHoldFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
+#endif
+
 // A folder to work in by descriptor, so that the name checked is the name written; a link is not
 // opened. A folder we may write to or pass through but not list is still usable through a path
 // descriptor.
@@ -49,12 +56,32 @@ void pushNames(const std::string& path, std::vector<std::string>& pending) {
     pending.insert(pending.end(), names.rbegin(), names.rend());
 }
 
+// A sticky folder that others may write to, such as /tmp. The kernel's protected-regular rule at
+// its strictest (2) counts a folder that its group may write to as well, and so do we, for links
+// too: a member of the group could plant either.
+bool isShared(const struct stat& folder) noexcept {
+    return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
+// As sudo and ssh judge the folders of their files: a folder that another user owns, or that
+// others may write to without the sticky bit, lets them put something else at a name in it.
+bool isTrusted(const struct stat& folder) noexcept {
+    const bool othersWrite = (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    return (folder.st_uid == 0 || folder.st_uid == geteuid()) &&
+           (!othersWrite || (folder.st_mode & S_ISVTX) != 0);
+}
+
 // The kernel's protected-symlinks rule, applied here because we resolve links ourselves: in a
-// sticky folder that everyone may write to, a link is followed only when we or the folder's owner
-// made it.
+// shared folder, a link is followed only when we or the folder's owner made it.
 bool mayFollow(const struct stat& folder, const struct stat& link) noexcept {
-    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-    return !shared || link.st_uid == geteuid() || link.st_uid == folder.st_uid;
+    return !isShared(folder) || link.st_uid == geteuid() || link.st_uid == folder.st_uid;
+}
+
+std::string joined(const std::string& folder, const std::string& name) {
+    if (folder == ".") {
+        return name;
+    }
+    return folder == "/" ? folder + name : folder + "/" + name;
 }
 
 bool readLink(int folder, const std::string& name, std::string& target, int& error) noexcept {
@@ -74,7 +101,8 @@ public:
     explicit Walk(const std::string& path) { pushNames(path, pending_); }
 
     ScriptFileOutcome run(const std::string& path, Destination& found, int& error) {
-        folder_.reset(openFolder(AT_FDCWD, path.compare(0, 1, "/") == 0 ? "/" : "."));
+        where_ = path.compare(0, 1, "/") == 0 ? "/" : ".";
+        folder_.reset(openFolder(AT_FDCWD, where_.c_str()));
         if (!folder_.isOpen()) {
             error = errno;
             return ScriptFileOutcome::Failed;
@@ -82,6 +110,18 @@ public:
         while (!pending_.empty()) {
             const std::string name = pending_.back();
             pending_.pop_back();
+            // Every folder in which a name is looked up.
+            if (!name.empty() && name != ".") {
+                if (fstat(folder_.get(), &folderStatus_) != 0) {
+                    error = errno;
+                    return ScriptFileOutcome::Failed;
+                }
+                if (!isTrusted(folderStatus_)) {
+                    found.folderPath = where_;
+                    found.folderStatus = folderStatus_;
+                    return ScriptFileOutcome::StrangersFolder;
+                }
+            }
             const ScriptFileOutcome outcome =
                 pending_.empty() ? last(name, found, error) : step(name, error);
             if (outcome != ScriptFileOutcome::Written || found.folder.isOpen()) {
@@ -100,6 +140,7 @@ private:
         const int next = openFolder(folder_.get(), name.c_str());
         if (next >= 0) {
             folder_.reset(next);
+            where_ = joined(where_, name);
             return ScriptFileOutcome::Written;
         }
         const int cause = errno;
@@ -133,11 +174,16 @@ private:
             followingLastName_ = true;
             return follow(name, status, error);
         }
-        if (fstat(folder_.get(), &found.folderStatus) != 0) {
-            error = errno;
-            return ScriptFileOutcome::Failed;
+        if (exists && S_ISREG(status.st_mode)) {
+            found.file.reset(openat(folder_.get(), name.c_str(), kHoldFlags));
+            if (!found.file.isOpen() || fstat(found.file.get(), &status) != 0) {
+                error = errno;
+                return ScriptFileOutcome::Failed;
+            }
         }
         found.folder.reset(folder_.release());
+        found.folderStatus = folderStatus_;
+        found.folderPath = where_;
         found.name = name;
         found.exists = exists;
         found.status = status;
@@ -146,12 +192,7 @@ private:
 
     // Puts the target's names ahead of the rest; a relative target starts in the link's folder.
     ScriptFileOutcome follow(const std::string& name, const struct stat& link, int& error) {
-        struct stat folderStatus {};
-        if (fstat(folder_.get(), &folderStatus) != 0) {
-            error = errno;
-            return ScriptFileOutcome::Failed;
-        }
-        if (!mayFollow(folderStatus, link)) {
+        if (!mayFollow(folderStatus_, link)) {
             return ScriptFileOutcome::StrangersLink;
         }
         std::string target;
@@ -163,6 +204,7 @@ private:
             return ScriptFileOutcome::Failed;
         }
         if (target.compare(0, 1, "/") == 0) {
+            where_ = "/";
             folder_.reset(openFolder(AT_FDCWD, "/"));
             if (!folder_.isOpen()) {
                 error = errno;
@@ -174,6 +216,8 @@ private:
     }
 
     UniqueDescriptor folder_{-1};
+    struct stat folderStatus_ {};
+    std::string where_; // the folder as reached, for messages
     std::vector<std::string> pending_;
     int links_ = 0;
     bool followingLastName_ = false;
@@ -194,6 +238,8 @@ ScriptFileOutcome refusalOfType(mode_t mode) noexcept {
         return ScriptFileOutcome::NamedPipe;
     case S_IFSOCK:
         return ScriptFileOutcome::Socket;
+    case S_IFLNK:
+        return ScriptFileOutcome::SymbolicLink;
     default:
         return ScriptFileOutcome::Device;
     }
@@ -209,13 +255,12 @@ ScriptFileOutcome checkDestination(const Destination& destination, Existing exis
     if (existing == Existing::Keep) {
         return ScriptFileOutcome::NameTaken;
     }
-    // The kernel's protected-regular rule: in a sticky folder that everyone may write to, a file
-    // that neither we nor the folder's owner own was planted there, and its owner could change
-    // the script once it had taken the file's place.
-    const struct stat& folder = destination.folderStatus;
+    // The kernel's protected-regular rule: in a shared folder, a file that neither we nor the
+    // folder's owner own was planted there, and its owner could change the script once it had
+    // taken the file's place.
     const uid_t owner = destination.status.st_uid;
-    if ((folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0 && owner != geteuid() &&
-        owner != folder.st_uid) {
+    if (isShared(destination.folderStatus) && owner != geteuid() &&
+        owner != destination.folderStatus.st_uid) {
         return ScriptFileOutcome::StrangersFile;
     }
     // As Windows refuses a file with its read-only attribute.

@@ -15,13 +15,18 @@ namespace corvane {
 struct Destination {
     UniqueDescriptor folder{-1};
     struct stat folderStatus {};
+    std::string folderPath; // as the walk reached it; for a StrangersFolder, the folder refused
     std::string name;
     bool exists = false;
+    // A regular file at the name, held open from the check until it has been replaced, so that
+    // no other file can be given its inode number meanwhile; `status` is what fstat gave.
+    UniqueDescriptor file{-1};
     struct stat status {};
 };
 
-// Follows the links on the way to what will be replaced or created. Written means found; anything
-// else is the outcome of the whole write, with `error` set where it gives an errno.
+// Follows the links on the way to what will be replaced or created, through folders that only we
+// and root may change. Written means found; anything else is the outcome of the whole write, with
+// `error` set where it gives an errno.
 [[nodiscard]] ScriptFileOutcome findDestination(const std::string& path, Destination& found,
                                                 int& error);
 

@@ -23,36 +23,38 @@ bool passesOn(const char* name) noexcept {
            std::strncmp(name, kUserPrefix, sizeof kUserPrefix - 1) == 0;
 }
 
-// The earlier file, read by descriptor, or, where we may not read it, by its name under the
-// folder's descriptor in /proc.
+// The earlier file, read by descriptor, or, where we may not read it, through the descriptor that
+// holds it, in /proc.
 class AttributeSource {
 public:
     explicit AttributeSource(const Destination& earlier)
         : file_(openat(earlier.folder.get(), earlier.name.c_str(),
-                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) {
+                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)),
+          held_(earlier.file.get()) {
         if (!file_.isOpen()) {
-            path_ = "/proc/self/fd/" + std::to_string(earlier.folder.get()) + "/" + earlier.name;
+            path_ = "/proc/self/fd/" + std::to_string(held_);
         }
     }
 
-    // Whether the file is still the one that was checked.
-    [[nodiscard]] bool isStill(const struct stat& checked) const noexcept {
+    // Whether the file opened by name is the one held since the check.
+    [[nodiscard]] bool isStill() const noexcept {
         struct stat now {};
-        const int result = file_.isOpen() ? fstat(file_.get(), &now) : lstat(path_.c_str(), &now);
-        return result == 0 && S_ISREG(now.st_mode) && now.st_dev == checked.st_dev &&
-               now.st_ino == checked.st_ino;
+        struct stat held {};
+        return !file_.isOpen() || (fstat(file_.get(), &now) == 0 && fstat(held_, &held) == 0 &&
+                                   now.st_dev == held.st_dev && now.st_ino == held.st_ino);
     }
     [[nodiscard]] ssize_t list(char* names, std::size_t size) const noexcept {
         return file_.isOpen() ? flistxattr(file_.get(), names, size)
-                              : llistxattr(path_.c_str(), names, size);
+                              : listxattr(path_.c_str(), names, size);
     }
     [[nodiscard]] ssize_t get(const char* name, void* value, std::size_t size) const noexcept {
         return file_.isOpen() ? fgetxattr(file_.get(), name, value, size)
-                              : lgetxattr(path_.c_str(), name, value, size);
+                              : getxattr(path_.c_str(), name, value, size);
     }
 
 private:
     UniqueDescriptor file_;
+    int held_;
     std::string path_;
 };
 
@@ -87,6 +89,7 @@ bool copyAttributes(const AttributeSource& source, int file, int& error) {
         return false;
     }
     std::vector<char> value;
+    bool listCopied = false;
     for (std::size_t at = 0; at < names.size(); at += std::strlen(names.data() + at) + 1) {
         const char* name = names.data() + at;
         if (!passesOn(name)) {
@@ -100,6 +103,14 @@ bool copyAttributes(const AttributeSource& source, int file, int& error) {
             error = errno;
             return false;
         }
+        listCopied = listCopied || std::strcmp(name, kAccessList) == 0;
+    }
+    // The new file took the folder's default list when it was made; the earlier file had none, so
+    // neither may it.
+    if (!listCopied && fremovexattr(file, kAccessList) != 0 && errno != ENODATA &&
+        errno != ENOTSUP) {
+        error = errno;
+        return false;
     }
     return true;
 }
@@ -109,7 +120,7 @@ bool copyAttributes(const AttributeSource& source, int file, int& error) {
 ScriptFileOutcome takeOver(int file, const Destination& earlier, int& error) {
     const struct stat& checked = earlier.status;
     const AttributeSource source(earlier);
-    if (!source.isStill(checked)) {
+    if (!source.isStill()) {
         return ScriptFileOutcome::Changed;
     }
     struct stat status {};

@@ -55,11 +55,12 @@ int exchange(const Destination& destination, TemporaryName& temporary,
     if (swapped != 0) {
         return swapped;
     }
+    // The earlier file is still held open, so no file put there meanwhile can have its number.
+    struct stat held {};
     struct stat back {};
-    // The type as well: a freed inode number is soon given to the next new file.
-    if (fstatat(folder, temporary.name(), &back, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(back.st_mode) && back.st_dev == destination.status.st_dev &&
-        back.st_ino == destination.status.st_ino) {
+    if (fstat(destination.file.get(), &held) == 0 &&
+        fstatat(folder, temporary.name(), &back, AT_SYMLINK_NOFOLLOW) == 0 &&
+        back.st_dev == held.st_dev && back.st_ino == held.st_ino) {
         return 0; // the earlier file now has the temporary name and goes with it
     }
     const int swappedBack = placement.exchange(folder, temporary.name(), destination.name.c_str());
@@ -98,7 +99,7 @@ int place(const Destination& destination, TemporaryName& temporary, PosixFilePla
 const wchar_t* refusalReason(ScriptFileOutcome outcome) noexcept {
     switch (outcome) {
     case ScriptFileOutcome::StrangersLink:
-        return L"it is a symbolic link that another user made in a sticky folder that everyone may "
+        return L"it is a symbolic link that another user made in a sticky folder that others may "
                L"write to, and such a link is not followed";
     case ScriptFileOutcome::DanglingLink:
         return kDanglingLinkReason;
@@ -110,13 +111,17 @@ const wchar_t* refusalReason(ScriptFileOutcome outcome) noexcept {
         return kDeviceReason;
     case ScriptFileOutcome::Socket:
         return L"it is a socket, not a file";
+    case ScriptFileOutcome::SymbolicLink:
+        return kLinkMeanwhileReason;
     case ScriptFileOutcome::ReadOnly:
         return kReadOnlyReason;
     case ScriptFileOutcome::OwnerNotKept:
         return L"it belongs to another user or group, which the new file could not keep";
     case ScriptFileOutcome::StrangersFile:
-        return L"it belongs to another user and lies in a sticky folder that everyone may write "
+        return L"it belongs to another user and lies in a sticky folder that others may write "
                L"to, and such a file is not replaced";
+    case ScriptFileOutcome::StrangersFolder:
+        return L"a folder on the way may be changed by another user";
     case ScriptFileOutcome::Changed:
         return kTakenMeanwhileReason;
     case ScriptFileOutcome::Written:
@@ -164,9 +169,19 @@ ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& by
 ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& bytes,
                                   Existing existing, int& error,
                                   PosixFilePlacement& placement) noexcept {
+    FolderOnTheWay folder;
+    return writeScriptFile(path, bytes, existing, error, folder, placement);
+}
+
+ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& bytes,
+                                  Existing existing, int& error, FolderOnTheWay& folder,
+                                  PosixFilePlacement& placement) noexcept {
     error = 0;
     Destination destination;
     ScriptFileOutcome outcome = findDestination(path, destination, error);
+    if (outcome == ScriptFileOutcome::StrangersFolder) {
+        folder = FolderOnTheWay{destination.folderPath, destination.folderStatus.st_uid};
+    }
     if (outcome == ScriptFileOutcome::Written) {
         outcome = checkDestination(destination, existing);
     }
@@ -175,8 +190,9 @@ ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& by
     }
 
     TemporaryName temporary(destination.folder.get());
-    // A new file gets 0666 less the umask, as any new file; one that replaces gets the earlier
-    // file's permissions once its owner is settled.
+    // A new file gets 0666 less the umask, or the folder's default access list, as any new file
+    // does: the folder is ours or root's, and so is that choice. One that replaces gets the
+    // earlier file's permissions and list once its owner is settled.
     UniqueDescriptor file(temporary.create(destination.exists ? 0600 : 0666));
     if (!file.isOpen()) {
         error = errno;
@@ -193,6 +209,11 @@ ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& by
     }
     // Every byte on disk before the name changes: a crash then leaves the earlier file whole.
     error = placement.sync(file.get());
+    if (error != 0) {
+        return ScriptFileOutcome::Failed;
+    }
+    // A file made without a name gets one only now, just before it takes the script's place.
+    error = temporary.giveName(file.get());
     if (error != 0) {
         return ScriptFileOutcome::Failed;
     }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <sys/types.h>
+
 namespace corvane {
 
 // What happens to a file that already has the name.
@@ -20,10 +22,18 @@ enum class ScriptFileOutcome {
     NamedPipe,
     Device,
     Socket,
+    SymbolicLink,  // swapped in at the name while the script was written
     ReadOnly,      // the owner may not write the file
     OwnerNotKept,  // the new file could not be given the earlier one's owner and group; errno given
-    StrangersFile, // another user's file in a sticky folder that everyone may write to
-    Changed,       // something else took the name while the script was written; nothing replaced
+    StrangersFile, // another user's file in a sticky folder that others may write to
+    StrangersFolder, // a folder on the way that another user owns or others may write to unsticky
+    Changed,         // something else took the name while the script was written; nothing replaced
+};
+
+// The folder that a StrangersFolder refusal names: as the path reached it, and its owner.
+struct FolderOnTheWay {
+    std::string path;
+    uid_t owner = 0;
 };
 
 // The reason of a refusal as the user reads it ("it is a folder"); empty for the other outcomes.
@@ -49,25 +59,33 @@ PosixFilePlacement& platformPosixFilePlacement();
 // Writes a new file in the destination's folder, syncs it to disk and only then renames it over
 // `path`, so that a failed write never leaves a damaged script. On failure or refusal the
 // temporary file is gone and whatever was at `path` is untouched.
+// - Every folder on the way belongs to root or to us, and others may write to it only where it
+//   is sticky (as /tmp is); another folder is refused, since others could change what it holds.
 // - Only a regular file is replaced, and only with Existing::Replace; with Existing::Keep the
 //   check and the creation are one step. A read-only file is refused, and so is, as the kernel's
-//   protected-regular rule has it, a file in a sticky folder that everyone may write to that
-//   neither we nor the folder's owner own.
+//   protected-regular rule has it at its strictest, a file in a sticky folder that others may
+//   write to that neither we nor the folder's owner own.
 // - A replaced file keeps its permissions, owner, group, access control list and user extended
-//   attributes, or is refused where the owner cannot be kept. Its hard links keep the earlier
-//   text: the new file is another file.
-// - The earlier file and the new one swap names in one step; should anything but the file that
-//   was checked come back (a named pipe put there meanwhile), it is swapped back and left as it
-//   is. Where the file system cannot swap, the rename replaces whatever is there by then.
+//   attributes, and takes no access from the folder's default list, or is refused where the
+//   owner cannot be kept. Its hard links keep the earlier text: the new file is another file. A
+//   new file gets what any new file in the folder gets: the umask or the default list.
+// - The earlier file is held open from the check, and it and the new one swap names in one step;
+//   should anything but the file held come back (a named pipe or a link put there meanwhile), it
+//   is swapped back and left as it is. Where the file system cannot swap, the rename replaces
+//   whatever is there by then.
 // - Every symbolic link on the way, in the folders as at the last name, is followed only where
-//   the kernel's protected-symlinks rule would follow it: not in a sticky folder that everyone
-//   may write to when neither we nor the folder's owner made it. A link at the last name stays,
-//   and the file it names is replaced; a link to nothing is refused.
-// `error` holds the errno where the outcome gives one.
+//   the kernel's protected-symlinks rule would follow it: not in a sticky folder that others may
+//   write to when neither we nor the folder's owner made it. A link at the last name stays, and
+//   the file it names is replaced; a link to nothing is refused.
+// `error` holds the errno where the outcome gives one, `folder` the folder a StrangersFolder names.
 [[nodiscard]] ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& bytes,
                                                 Existing existing, int& error) noexcept;
 [[nodiscard]] ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& bytes,
                                                 Existing existing, int& error,
+                                                PosixFilePlacement& placement) noexcept;
+[[nodiscard]] ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& bytes,
+                                                Existing existing, int& error,
+                                                FolderOnTheWay& folder,
                                                 PosixFilePlacement& placement) noexcept;
 
 } // namespace corvane

@@ -14,8 +14,30 @@ namespace {
 
 constexpr std::size_t kNameLength = 17; // ".corvane-" and eight characters
 
-// The signals that end the program and would leave the temporary file behind.
-constexpr int kStoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The signals whose default action ends the program (signal(7)), but SIGKILL, which no handler
+// sees, and SIGXFSZ, which the program ignores, and the real-time ones, added where known.
+constexpr int kStoppingSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE,  SIGUSR1, SIGSEGV,
+    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGVTALRM, SIGPROF, SIGPOLL, SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
+
+template <typename Each>
+void forEachStoppingSignal(Each each) {
+    for (const int signal : kStoppingSignals) {
+        each(signal);
+    }
+#ifdef SIGRTMIN
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) {
+        each(signal);
+    }
+#endif
+}
 
 // The temporary file that a signal handler removes: the program writes one file at a time. The
 // handler reads the name only while `armed` is set, and it is set only once the name is whole.
@@ -54,6 +76,50 @@ std::string temporaryName(unsigned attempt) {
     return name;
 }
 
+// Tries new names until `make` takes a free one, with the stopping signals held back until their
+// handler knows the name, so that none can end the program in between and leave the file behind.
+// `make` returns -1 with errno when it could not.
+template <typename Make>
+int claimName(int folder, std::string& name, Make make) {
+    sigset_t stopping{};
+    sigset_t earlier{};
+    sigemptyset(&stopping);
+    forEachStoppingSignal([&](int signal) { sigaddset(&stopping, signal); });
+    static_cast<void>(sigprocmask(SIG_BLOCK, &stopping, &earlier));
+    int made = -1;
+    for (unsigned attempt = 0; attempt < 100 && made < 0; ++attempt) {
+        name = temporaryName(attempt);
+        made = make(name.c_str());
+        if (made < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    const int cause = errno;
+    if (made >= 0) {
+        arm(folder, name);
+    } else {
+        name.clear();
+    }
+    static_cast<void>(sigprocmask(SIG_SETMASK, &earlier, nullptr));
+    errno = cause;
+    return made;
+}
+
+// Links a file made without a name; through /proc, or, where that is not mounted, by descriptor,
+// which only a process that may search every folder can do.
+int linkUnnamed(int file, int folder, const char* name) {
+    const std::string source = "/proc/self/fd/" + std::to_string(file);
+    if (linkat(AT_FDCWD, source.c_str(), folder, name, AT_SYMLINK_FOLLOW) == 0) {
+        return 0;
+    }
+#ifdef AT_EMPTY_PATH
+    if (errno == ENOENT) {
+        return linkat(file, "", folder, name, AT_EMPTY_PATH);
+    }
+#endif
+    return -1;
+}
+
 } // namespace
 
 void removeTemporaryFileOnSignals() noexcept {
@@ -62,12 +128,13 @@ void removeTemporaryFileOnSignals() noexcept {
     action.sa_handler = removeTemporaryFileAndStop;
     action.sa_flags = static_cast<int>(SA_RESETHAND);
     sigemptyset(&action.sa_mask);
-    for (const int signal : kStoppingSignals) {
+    forEachStoppingSignal([&](int signal) {
         struct sigaction earlier {};
-        if (sigaction(signal, nullptr, &earlier) == 0 && earlier.sa_handler != SIG_IGN) {
+        if (sigaction(signal, nullptr, &earlier) == 0 && (earlier.sa_flags & SA_SIGINFO) == 0 &&
+            earlier.sa_handler == SIG_DFL) {
             static_cast<void>(sigaction(signal, &action, nullptr));
         }
-    }
+    });
 }
 
 TemporaryName::~TemporaryName() {
@@ -78,33 +145,25 @@ TemporaryName::~TemporaryName() {
 }
 
 int TemporaryName::create(mode_t mode) {
-    // The stopping signals wait while the file is made and its name handed to their handler, so
-    // that none can end the program in between and leave the file behind.
-    sigset_t stopping{};
-    sigset_t earlier{};
-    sigemptyset(&stopping);
-    for (const int signal : kStoppingSignals) {
-        sigaddset(&stopping, signal);
+#ifdef O_TMPFILE
+    const int unnamed = openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    // Where the file system or the kernel cannot make one, a named file does.
+    if (unnamed >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+        return unnamed;
     }
-    static_cast<void>(sigprocmask(SIG_BLOCK, &stopping, &earlier));
-    int descriptor = -1;
-    for (unsigned attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
-        name_ = temporaryName(attempt);
-        descriptor = openat(folder_, name_.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (descriptor < 0 && errno != EEXIST) {
-            break;
-        }
+#endif
+    return claimName(folder_, name_, [&](const char* name) {
+        return openat(folder_, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    });
+}
+
+int TemporaryName::giveName(int file) {
+    if (!name_.empty()) {
+        return 0;
     }
-    const int cause = errno;
-    if (descriptor >= 0) {
-        arm(folder_, name_);
-    } else {
-        name_.clear();
-    }
-    static_cast<void>(sigprocmask(SIG_SETMASK, &earlier, nullptr));
-    errno = cause;
-    return descriptor;
+    const int linked = claimName(
+        folder_, name_, [&](const char* name) { return linkUnnamed(file, folder_, name); });
+    return linked == 0 ? 0 : errno;
 }
 
 void TemporaryName::renamedAway() noexcept {

@@ -19,6 +19,8 @@ inline constexpr wchar_t kDanglingLinkReason[] =
 inline constexpr wchar_t kVolumeReason[] = L"it names a whole volume, not a file";
 inline constexpr wchar_t kTakenMeanwhileReason[] =
     L"something else took that name while the script was being written, and was left as it is";
+inline constexpr wchar_t kLinkMeanwhileReason[] =
+    L"a symbolic link took that name while the script was being written, and was left as it is";
 inline constexpr wchar_t kNoFreeNameReason[] =
     L"every name tried beside it for the new or the earlier file is taken";
 

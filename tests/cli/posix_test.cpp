@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,6 +116,22 @@ TEST(NativeProgram, CountsTheLineLimitInTheBytesOfTheCodePage) {
     EXPECT_EQ(run(3000, 8192 - frame - 6000).first, 1);
     EXPECT_NE(readAll(folder.file("err")).find("would be 8,192 bytes long in code page 65001"),
               std::string::npos);
+}
+
+TEST(NativeProgram, NamesAFolderOnTheWayThatAnotherUserCouldChangeAndItsOwner) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root, to give a folder to another user";
+    }
+    ScratchFolder folder;
+    writeAll(folder.file("p.txt"), "etl-out-path = /t.etl\nheap = yes\n");
+    const std::string theirs = folder.file("theirs");
+    ASSERT_EQ(mkdir(theirs.c_str(), 0755), 0);
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0); // nobody
+    EXPECT_EQ(runProgram({folder.file("p.txt"), "-o", theirs + "/s.cmd"}, folder), 2);
+    EXPECT_EQ(readAll(folder.file("err")),
+              "corvane-script: cannot write '" + theirs + "/s.cmd': the folder '" + theirs +
+                  "' on the way belongs to nobody, who could change what the path leads to\n");
+    rmdir(theirs.c_str());
 }
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -115,22 +116,24 @@ TEST(ReplacingWrite, RefusesAnythingButAWritableRegularFileAndLeavesItAsItWas) {
 }
 
 // Records the placement's calls; can fail the sync, or plant a link just before the rename or a
-// named pipe just before the swap, as a racing program would.
+// named pipe, a link or a file just before the swap, as a racing program would.
 class WatchedPlacement : public PosixFilePlacement {
 public:
     std::vector<std::string> calls;
     int syncFailure = 0;
     bool cannotRenameWithoutReplacing = false;
     std::string plantLinkAt;
-    std::string plantPipeAt;
+    std::string plantAt;
+    mode_t plant = S_IFIFO;
 
     int exchange(int folder, const char* first, const char* second) noexcept override {
         calls.emplace_back("exchange");
-        if (!plantPipeAt.empty() &&
-            (unlink(plantPipeAt.c_str()) != 0 || mkfifo(plantPipeAt.c_str(), 0644) != 0)) {
-            return errno;
+        if (!plantAt.empty() && unlink(plantAt.c_str()) == 0) {
+            static_cast<void>(plant == S_IFIFO   ? mkfifo(plantAt.c_str(), 0644)
+                              : plant == S_IFLNK ? symlink("planted", plantAt.c_str())
+                                                 : (writeAll(plantAt, "planted"), 0));
         }
-        plantPipeAt.clear();
+        plantAt.clear();
         return PosixFilePlacement::exchange(folder, first, second);
     }
 
@@ -170,15 +173,23 @@ TEST(ReplacingWrite, SyncsTheFileBeforeItTakesTheNameAndAFailedSyncKeepsTheEarli
     EXPECT_EQ(readAll(path), "new");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"s.cmd"});
 
-    // A named pipe swapped in meanwhile is swapped back and kept.
+    // Whatever is swapped in meanwhile is swapped back and kept: a file too, which is not the
+    // earlier one whatever its inode number.
     placement.syncFailure = 0;
-    placement.plantPipeAt = path;
-    EXPECT_EQ(writeScriptFile(path, "lost", Existing::Replace, error, placement),
-              ScriptFileOutcome::NamedPipe);
-    struct stat status {};
-    ASSERT_EQ(lstat(path.c_str(), &status), 0);
-    EXPECT_TRUE(S_ISFIFO(status.st_mode));
-    EXPECT_EQ(folder.names(), std::vector<std::string>{"s.cmd"});
+    for (const auto& [type, outcome] : {std::pair{mode_t{S_IFIFO}, ScriptFileOutcome::NamedPipe},
+                                        std::pair{mode_t{S_IFLNK}, ScriptFileOutcome::SymbolicLink},
+                                        std::pair{mode_t{S_IFREG}, ScriptFileOutcome::Changed}}) {
+        placement.plantAt = path;
+        placement.plant = type;
+        EXPECT_EQ(writeScriptFile(path, "lost", Existing::Replace, error, placement), outcome);
+        struct stat status {};
+        ASSERT_EQ(lstat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & S_IFMT, type);
+        EXPECT_TRUE(type != S_IFREG || readAll(path) == "planted");
+        EXPECT_EQ(folder.names(), std::vector<std::string>{"s.cmd"});
+        std::remove(path.c_str());
+        writeAll(path, "earlier");
+    }
 }
 
 TEST(ReplacingWrite, KeepsTheAccessListAndUserAttributesSoTheGroupGainsNothing) {
@@ -213,23 +224,63 @@ TEST(ReplacingWrite, KeepsTheAccessListAndUserAttributesSoTheGroupGainsNothing) 
     EXPECT_EQ(copiedNote, note);
 }
 
-TEST(ReplacingWrite, AnInterruptOrTerminationRemovesTheTemporaryFile) {
+TEST(ReplacingWrite, AReplacedFileTakesNoAccessFromTheFoldersDefaultList) {
     ScratchFolder folder;
-    for (const int signal : {SIGINT, SIGTERM}) {
+    const std::string path = folder.file("s.cmd");
+    writeAll(path, "earlier");
+    ASSERT_EQ(chmod(path.c_str(), 0664), 0);
+    // user::rwx, user:nobody:rw-, group::r-x, mask::rwx, other::r-x
+    const std::uint32_t list[] = {2,          0x00070001, 0xFFFFFFFF, 0x00060002,
+                                  65534,      0x00050004, 0xFFFFFFFF, 0x00070010,
+                                  0xFFFFFFFF, 0x00050020, 0xFFFFFFFF};
+    if (setxattr(folder.file("").c_str(), "system.posix_acl_default", list, sizeof list, 0) != 0) {
+        GTEST_SKIP() << "the file system takes no access lists";
+    }
+    int error = 0;
+    ASSERT_EQ(writeScriptFile(path, "new", Existing::Replace, error), ScriptFileOutcome::Written);
+    struct stat status {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0664U);
+    EXPECT_EQ(getxattr(path.c_str(), "system.posix_acl_access", nullptr, 0), -1);
+    // A new file gets the list, as every file made in the folder does.
+    ASSERT_EQ(writeScriptFile(folder.file("t.cmd"), "new", Existing::Keep, error),
+              ScriptFileOutcome::Written);
+    EXPECT_GT(getxattr(folder.file("t.cmd").c_str(), "system.posix_acl_access", nullptr, 0), 0);
+}
+
+TEST(ReplacingWrite, NoSignalThatEndsTheProgramLeavesTheTemporaryFile) {
+    ScratchFolder folder;
+    const int unnamed = open(folder.file("").c_str(), O_TMPFILE | O_WRONLY, 0600);
+    close(unnamed);
+    // Every signal whose default ends the program, once the file has its name; a SIGKILL while
+    // it has none yet, where the file system makes files without names.
+    for (const int signal :
+         {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP,  SIGABRT,  SIGBUS,  SIGFPE,
+          SIGUSR1, SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM,  SIGTERM,  SIGXCPU, SIGVTALRM,
+          SIGPROF, SIGPOLL, SIGSYS,  SIGPWR,  SIGRTMIN, SIGRTMAX, SIGKILL}) {
+        if (signal == SIGKILL && unnamed < 0) {
+            continue;
+        }
         const pid_t child = fork();
         if (child == 0) {
+            const rlimit noCore{0, 0};
+            // As the program starts: without a sanitizer's handler, and without core files.
+            if ((signal != SIGKILL && std::signal(signal, SIG_DFL) == SIG_ERR) ||
+                setrlimit(RLIMIT_CORE, &noCore) != 0) {
+                _exit(1);
+            }
             removeTemporaryFileOnSignals();
-            const int directory = open(folder.file("").c_str(), O_RDONLY | O_DIRECTORY);
-            TemporaryName temporary(directory);
-            if (temporary.create(0600) >= 0) {
+            TemporaryName temporary(open(folder.file("").c_str(), O_RDONLY | O_DIRECTORY));
+            const int file = temporary.create(0600);
+            if (file >= 0 && (signal == SIGKILL || temporary.giveName(file) == 0)) {
                 raise(signal);
             }
             _exit(1);
         }
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
-        EXPECT_EQ(folder.names(), std::vector<std::string>{});
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_EQ(folder.names(), std::vector<std::string>{}) << signal;
     }
 }
 
@@ -259,8 +310,7 @@ TEST(ReplacingWrite, WithoutReplacingTheCheckAndTheCreationAreOneStep) {
 
 constexpr uid_t kOtherUser = 65534; // nobody
 
-// Another user's files and links, and telling three arms of the link rule apart (another user's
-// link, the folder owner's, ours in another user's folder), need root; CI runs the tests as root.
+// Another user's files, links and folders need root; CI runs the tests as root.
 TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root, to make files and links that belong to another user";
@@ -276,11 +326,14 @@ TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
         ScriptFileOutcome outcome;
     } cases[] = {
         {01777, 0, kOtherUser, false, ScriptFileOutcome::StrangersLink},
-        {01777, 0, 0, false, ScriptFileOutcome::Written},                   // our own link
-        {01777, kOtherUser, 0, false, ScriptFileOutcome::Written},          // ours, their folder
-        {01777, kOtherUser, kOtherUser, false, ScriptFileOutcome::Written}, // the folder owner's
-        {00777, 0, kOtherUser, false, ScriptFileOutcome::Written},          // not sticky
-        {01775, 0, kOtherUser, false, ScriptFileOutcome::Written},          // not writable by all
+        {01777, 0, 0, false, ScriptFileOutcome::Written},                  // our own link
+        {01775, 0, kOtherUser, false, ScriptFileOutcome::StrangersLink},   // the group may write
+        {01755, 0, kOtherUser, false, ScriptFileOutcome::Written},         // only we may write
+        {01777, kOtherUser, 0, false, ScriptFileOutcome::StrangersFolder}, // their folder
+        {00755, kOtherUser, kOtherUser, false, ScriptFileOutcome::StrangersFolder},
+        {00755, kOtherUser, kOtherUser, true, ScriptFileOutcome::StrangersFolder},
+        {00777, 0, 0, false, ScriptFileOutcome::StrangersFolder}, // others write, not sticky
+        {00775, 0, 0, true, ScriptFileOutcome::StrangersFolder},
         {01777, 0, kOtherUser, true, ScriptFileOutcome::StrangersLink},
         {01777, 0, 0, true, ScriptFileOutcome::Written},
     };
@@ -304,19 +357,19 @@ TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
         rmdir(shared.c_str());
     }
 
-    // A file planted in a shared folder by another user, as that user would leave it for us.
+    // A file planted in a shared folder by another user, as that user would leave it for us; a
+    // folder that only its group may write to is shared too, as protected_regular = 2 has it.
     const std::string shared = folder.file("shared");
     const std::string planted = shared + "/capture.cmd";
-    for (const uid_t folderOwner : {uid_t{0}, kOtherUser}) {
-        ASSERT_EQ(mkdir(shared.c_str(), 01777), 0);
-        ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
-        ASSERT_EQ(chown(shared.c_str(), folderOwner, folderOwner), 0);
+    for (const mode_t folderMode : {01777U, 01770U}) {
+        ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+        ASSERT_EQ(chmod(shared.c_str(), folderMode), 0);
         writeAll(planted, "planted");
         ASSERT_EQ(chown(planted.c_str(), kOtherUser, kOtherUser), 0);
         int error = 0;
         EXPECT_EQ(writeScriptFile(planted, "new", Existing::Replace, error),
-                  folderOwner == 0 ? ScriptFileOutcome::StrangersFile : ScriptFileOutcome::Written);
-        EXPECT_EQ(readAll(planted), folderOwner == 0 ? "planted" : "new");
+                  ScriptFileOutcome::StrangersFile);
+        EXPECT_EQ(readAll(planted), "planted");
         std::remove(planted.c_str());
         rmdir(shared.c_str());
     }
@@ -334,7 +387,7 @@ TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
     EXPECT_EQ(status.st_mode & 0777, 0640U);
 
     // Another user, who may not give a file away, is refused and leaves it as it was.
-    ASSERT_EQ(chmod(folder.file("").c_str(), 0777), 0);
+    ASSERT_EQ(chmod(folder.file("").c_str(), 01777), 0);
     const pid_t child = fork();
     if (child == 0) {
         if (setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0) {
@@ -345,7 +398,7 @@ TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
     int childStatus = 0;
     ASSERT_EQ(waitpid(child, &childStatus, 0), child);
     EXPECT_EQ(WEXITSTATUS(childStatus), static_cast<int>(ScriptFileOutcome::OwnerNotKept));
-    EXPECT_EQ(readAll(target), "script 7"); // from the last link case
+    EXPECT_EQ(readAll(target), "script 10"); // from the last link case
     EXPECT_EQ(sorted(folder.names()), (std::vector<std::string>{"private.cmd", "theirs.cmd"}));
 }
 
