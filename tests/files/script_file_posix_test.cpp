@@ -386,20 +386,27 @@ TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
     EXPECT_EQ(status.st_gid, kOtherUser);
     EXPECT_EQ(status.st_mode & 0777, 0640U);
 
-    // Another user, who may not give a file away, is refused and leaves it as it was.
+    // Another user, who may not give a file away, is refused and leaves it as it was; in a
+    // shared folder, they follow a link that its owner made to a file of theirs.
     ASSERT_EQ(chmod(folder.file("").c_str(), 01777), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        if (setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0) {
-            _exit(100);
+    const auto asOtherUser = [&](const std::string& path) {
+        const pid_t child = fork();
+        if (child == 0) {
+            _exit(
+                setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0
+                    ? 100
+                    : static_cast<int>(writeScriptFile(path, "theirs", Existing::Replace, error)));
         }
-        _exit(static_cast<int>(writeScriptFile(target, "new", Existing::Replace, error)));
-    }
-    int childStatus = 0;
-    ASSERT_EQ(waitpid(child, &childStatus, 0), child);
-    EXPECT_EQ(WEXITSTATUS(childStatus), static_cast<int>(ScriptFileOutcome::OwnerNotKept));
+        int childStatus = 0;
+        return waitpid(child, &childStatus, 0) == child ? WEXITSTATUS(childStatus) : -1;
+    };
+    EXPECT_EQ(asOtherUser(target), static_cast<int>(ScriptFileOutcome::OwnerNotKept));
     EXPECT_EQ(readAll(target), "script 10"); // from the last link case
-    EXPECT_EQ(sorted(folder.names()), (std::vector<std::string>{"private.cmd", "theirs.cmd"}));
+    ASSERT_EQ(symlink(theirs.c_str(), folder.file("kit.cmd").c_str()), 0);
+    EXPECT_EQ(asOtherUser(folder.file("kit.cmd")), static_cast<int>(ScriptFileOutcome::Written));
+    EXPECT_EQ(readAll(theirs), "theirs");
+    EXPECT_EQ(sorted(folder.names()),
+              (std::vector<std::string>{"kit.cmd", "private.cmd", "theirs.cmd"}));
 }
 
 } // namespace
