@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Regenerates the README's pictures (docs/*.png) and its example script from the real program:
-# builds corvane.exe, runs it on a private virtual screen, once as it opens and once with sample
-# providers from the test Tdh.dll and a selection, saves that selection's script and writes it
-# into README.md. Safe to run again; needs no input.
+# Regenerates the documentation's pictures (docs/*.png) and its example script from the real
+# program: builds corvane.exe, runs it on a private virtual screen, once as it opens and once with
+# sample providers from the test Tdh.dll and a selection, saves that selection's script and
+# writes it into docs/dialog.md. Safe to run again; needs no input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

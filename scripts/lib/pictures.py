@@ -2,7 +2,7 @@
 that Wine draws the window's frame and caption, each cropped to the window.
 
   pictures.py run PICTURE      scripts/run.sh without a screen: one picture, then Escape
-  pictures.py docs             scripts/screenshots.sh: the README's pictures and example script
+  pictures.py docs             scripts/screenshots.sh: the pictures and example script of docs/
 
 Every wait is bounded; only the processes started here are ended, by their ids.
 """
@@ -22,7 +22,7 @@ from harness import (DESKTOP, ETL_OUT, HEAP, HEAP_PROCESS, KERNEL_FLAGS, LOG_STA
 DOCS = REPO / "docs"
 # Room for the dialog at 144 DPI, half as large again as at 96.
 DESKTOP_144_DPI = "1540x800"
-README = REPO / "README.md"
+EXAMPLE_PAGE = DOCS / "dialog.md"
 SCRIPT_START = "<!-- example script: scripts/screenshots.sh writes this block -->"
 SCRIPT_END = "<!-- end of example script -->"
 
@@ -128,15 +128,15 @@ def docs():
         as_it_opens(screen, folder, DOCS / "dialog-at-144-dpi.png", providers=SAMPLE_PROVIDERS)
 
     text = saved.read_bytes().decode("cp1252").replace("\r\n", "\n")
-    readme = README.read_text(encoding="utf-8")
+    page = EXAMPLE_PAGE.read_text(encoding="utf-8")
     block = f"{SCRIPT_START}\n```bat\n{text}```\n{SCRIPT_END}"
     pattern = re.compile(re.escape(SCRIPT_START) + ".*?" + re.escape(SCRIPT_END), re.DOTALL)
-    if not pattern.search(readme):
-        raise SystemExit(f"README.md has no block between {SCRIPT_START!r} and {SCRIPT_END!r}")
-    README.write_text(pattern.sub(lambda _: block, readme), encoding="utf-8")
+    if not pattern.search(page):
+        raise SystemExit(f"{EXAMPLE_PAGE} has no block between {SCRIPT_START!r} and {SCRIPT_END!r}")
+    EXAMPLE_PAGE.write_text(pattern.sub(lambda _: block, page), encoding="utf-8")
     for name in ("main-dialog.png", "dialog-with-providers.png", "dialog-at-144-dpi.png"):
         print(f"Picture: {DOCS / name}")
-    print(f"Example script: {README} (from {saved})")
+    print(f"Example script: {EXAMPLE_PAGE} (from {saved})")
 
 
 if __name__ == "__main__":
