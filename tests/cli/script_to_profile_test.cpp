@@ -303,24 +303,26 @@ TEST(ScriptToProfile, RefusesWhatCorvaneDoesNotWriteNamingTheLineAndWhatBelongsT
     }
 }
 
-#ifdef CORVANE_README
-// The README's example script, which the dialog saved, reads back into the profile its section
-// "From a saved script to a profile" shows.
-TEST(ScriptToProfile, TheReadmesExampleReadsBackIntoTheProfileItShows) {
-    std::ifstream file(CORVANE_README, std::ios::binary);
-    std::stringstream readme;
-    readme << file.rdbuf();
-    const auto block = [text = readme.str()](const std::string& marker) {
+#ifdef CORVANE_EXAMPLE_SCRIPT_PAGE
+// The documentation's example script, which the dialog saved, reads back into the profile that
+// the profile reference's section "From a saved script to a profile" shows.
+TEST(ScriptToProfile, TheDocumentedExampleReadsBackIntoTheProfileShown) {
+    const auto block = [](const char* page, const std::string& marker) {
+        std::ifstream file(page, std::ios::binary);
+        std::stringstream read;
+        read << file.rdbuf();
+        const std::string text = read.str();
         const std::size_t start = text.find("\n", text.find("```", text.find(marker))) + 1;
         return text.substr(start, text.find("```", start) - start);
     };
     std::string script;
-    for (const char c : block("<!-- example script:")) {
+    for (const char c : block(CORVANE_EXAMPLE_SCRIPT_PAGE, "<!-- example script:")) {
         script += c == '\n' ? std::string("\r\n") : std::string(1, c);
     }
     const ReadBack back = readBack(script, L"x.cmd");
     EXPECT_EQ(back.script, script) << toUtf8(back.errors);
-    EXPECT_EQ(back.profile, block("<!-- the profile of the example script -->"));
+    EXPECT_EQ(back.profile,
+              block(CORVANE_EXAMPLE_PROFILE_PAGE, "<!-- the profile of the example script -->"));
 }
 #endif
 

@@ -3,8 +3,9 @@
 Every relative link in README.md and docs/*.md must name a file that exists and, after '#', one
 of its headings as GitHub makes anchors of them. Every line that starts with 'corvane-script ' in
 a ```sh or ```bat block runs as shown (a bat block's backslashes read as slashes) in a scratch
-folder holding profiles/, and must end with status 0, or with N where the line ends in
-'# exit N'. A page's commands run in order in one folder, so one may use what an earlier wrote.
+folder holding profiles/ and, as x.cmd, the example script of docs/dialog.md, and must end with
+status 0, or with N where the line ends in '# exit N'. A page's commands run in order in one
+folder, so one may use what an earlier one wrote.
 """
 
 import re
@@ -26,7 +27,7 @@ def anchors(page):
     return {re.sub(r"[^\w\- ]", "", h.strip().lower()).replace(" ", "-") for h in headings}
 
 
-def check(page, tool, faults):
+def check(page, tool, example, faults):
     text = page.read_text(encoding="utf-8")
     prose = re.sub(r"`[^`\n]*`", "", FENCE.sub("", text))
     for target in LINK.findall(prose):
@@ -41,6 +42,7 @@ def check(page, tool, faults):
     commands = 0
     with tempfile.TemporaryDirectory() as scratch:
         shutil.copytree(REPO / "profiles", Path(scratch, "profiles"))
+        Path(scratch, "x.cmd").write_bytes(example.replace("\n", "\r\n").encode())
         for kind, block in FENCE.findall(text):
             for line in block.splitlines():
                 if kind not in ("sh", "bat") or not line.startswith("corvane-script "):
@@ -61,9 +63,11 @@ def check(page, tool, faults):
 def main(tool):
     faults = []
     pages = [REPO / "README.md", *sorted((REPO / "docs").glob("*.md"))]
-    commands = sum(check(page, tool, faults) for page in pages)
-    if EXAMPLE not in (REPO / "docs" / "dialog.md").read_text(encoding="utf-8"):
+    dialog = (REPO / "docs" / "dialog.md").read_text(encoding="utf-8")
+    if EXAMPLE not in dialog:
         faults.append("dialog.md: scripts/screenshots.sh finds no example script block to write")
+    example = FENCE.search(dialog, dialog.find(EXAMPLE))[2]
+    commands = sum(check(page, tool, example, faults) for page in pages)
     if commands == 0:
         faults.append("no corvane-script command found: the blocks are not read as they should")
     print("\n".join(faults) or f"{len(pages)} pages: links resolve, {commands} commands as shown")
