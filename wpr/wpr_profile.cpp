@@ -16,21 +16,22 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// The profile's one name and its Id, in the form Name.DetailLevel.LoggingMode that "Profile
-// definitions" gives. The name is what `wpr -start FILE!NAME` takes.
+// The profile's name and the Ids of its two versions, in the form Name.DetailLevel.LoggingMode that
+// "Profile definitions" gives. The name is what `wpr -start FILE!NAME` takes.
 //
-// Logging mode: always File. xperf's Circular is a circular file of max-file-size-mb that keeps
-// the newest events ("Logging mode constants"); WPR's MaximumFileSize element with
-// FileMode="Circular" is exactly that ("the file keeps the latest events"), and it is used only
-// in file mode. WPR's Memory mode keeps the newest events in its buffers alone ("Logging mode"),
-// so the span would follow the buffer count and max-file-size-mb would be lost. Sequential is
-// file mode with FileMode="Sequential": the trace stops at that size, as ETW's does.
+// Logging mode: the script starts the File version. xperf's Circular is a circular file of
+// max-file-size-mb that keeps the newest events ("Logging mode constants"); WPR's MaximumFileSize
+// element with FileMode="Circular" is exactly that ("the file keeps the latest events"), and it is
+// used only in file mode. WPR's Memory mode keeps the newest events in its buffers alone ("Logging
+// mode"), so the span would follow the buffer count and max-file-size-mb would be lost.
+// Sequential is file mode with FileMode="Sequential": the trace stops at that size, as ETW's does.
 //
-// One profile only: "Logging mode" asks for a file and a memory version in every .wprp, but the
-// script always starts the file version, and Microsoft's own support scripts start profiles that
-// have one version alone.
+// WPR refuses a .wprp without both a File and a Memory version of its profile ("Logging mode": the
+// constraint is enforced). The Memory version records the same collectors; `wpr -start FILE!NAME`
+// without -filemode, or WPR's window, picks it, and it ignores MaximumFileSize.
 constexpr std::wstring_view kProfileName = L"Corvane";
-constexpr std::wstring_view kProfileId = L"Corvane.Verbose.File";
+constexpr std::wstring_view kFileProfileId = L"Corvane.Verbose.File";
+constexpr std::wstring_view kMemoryProfileId = L"Corvane.Verbose.Memory";
 
 constexpr std::wstring_view kSystemCollectorId = L"Corvane_SystemCollector";
 constexpr std::wstring_view kEventCollectorId = L"Corvane_EventCollector";
@@ -517,12 +518,13 @@ void writeHeapProvider(XmlWriter& xml, const Plan& plan) {
     xml.end(L"HeapEventProvider"sv);
 }
 
-void writeProfile(XmlWriter& xml, const Plan& plan) {
+void writeProfile(XmlWriter& xml, const Plan& plan, std::wstring_view id,
+                  std::wstring_view loggingMode) {
     xml.open(L"Profile"sv);
-    xml.attribute(L"Id"sv, kProfileId);
+    xml.attribute(L"Id"sv, id);
     xml.attribute(L"Name"sv, kProfileName);
     xml.attribute(L"Description"sv, L"The capture of a Corvane profile"sv);
-    xml.attribute(L"LoggingMode"sv, L"File"sv);
+    xml.attribute(L"LoggingMode"sv, loggingMode);
     xml.attribute(L"DetailLevel"sv, L"Verbose"sv);
     xml.close();
     xml.open(L"Collectors"sv);
@@ -560,7 +562,7 @@ void writeProfile(XmlWriter& xml, const Plan& plan) {
     xml.end(L"Profile"sv);
 }
 
-// Collectors, system provider, event providers, heap provider, then the profile: the order that
+// Collectors, system provider, event providers, heap provider, then the profiles: the order that
 // "System and Event Provider Definitions" asks for.
 void writeDocument(std::wstring& out, const Plan& plan) {
     const TraceSettings& settings = plan.settings;
@@ -595,7 +597,8 @@ void writeDocument(std::wstring& out, const Plan& plan) {
     if (plan.heap) {
         writeHeapProvider(xml, plan);
     }
-    writeProfile(xml, plan);
+    writeProfile(xml, plan, kFileProfileId, L"File"sv);
+    writeProfile(xml, plan, kMemoryProfileId, L"Memory"sv);
     xml.end(L"Profiles"sv);
     xml.end(L"WindowsPerformanceRecorder"sv);
 }

@@ -36,6 +36,9 @@ struct Element {
     std::map<std::wstring, std::wstring> attributes;
     std::vector<Element> children;
 
+    bool operator==(const Element& other) const {
+        return name == other.name && attributes == other.attributes && children == other.children;
+    }
     std::wstring at(const std::wstring& key) const {
         return attributes.count(key) != 0 ? attributes.at(key) : L"-";
     }
@@ -207,9 +210,15 @@ void expectProfileOf(const TraceSettings& s, const WprProfile& profile,
         used += ok;
         return ok ? *found->second : kNone;
     };
-    const Element& collectors =
-        lookup(profile.profileName + (profile.fileMode ? L".Verbose.File" : L"-"), L"Profile")
-            .child(L"Collectors");
+    const Element& file =
+        lookup(profile.profileName + (profile.fileMode ? L".Verbose.File" : L"-"), L"Profile");
+    const Element& collectors = file.child(L"Collectors");
+    // WPR takes the profile only with a Memory version too, which records the same.
+    const Element& memory = lookup(profile.profileName + L".Verbose.Memory", L"Profile");
+    EXPECT_EQ(file.at(L"Name") + file.at(L"LoggingMode") + memory.at(L"Name") +
+                  memory.at(L"LoggingMode"),
+              profile.profileName + L"File" + profile.profileName + L"Memory");
+    EXPECT_TRUE(memory.child(L"Collectors") == collectors) << "the Memory version differs";
     const auto collector = [&](const std::wstring& kind, bool present) {
         const Values ids = collectors.values(kind + L"Id");
         EXPECT_EQ(ids.size(), present) << kind;

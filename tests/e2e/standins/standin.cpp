@@ -89,8 +89,9 @@ bool isWprCall(const std::wstring& arguments) {
     return std::regex_match(arguments, calls);
 }
 
-// Whether the file of `FILE!NAME` exists and holds a <Profile> element named NAME, which the
-// grammar takes in ASCII only.
+// Whether the file of `FILE!NAME` exists and defines the profile NAME as WPR demands: a File and a
+// Memory version, each named NAME with the Id NAME.DetailLevel.LoggingMode. The grammar takes NAME
+// in ASCII letters, digits and '_' only.
 bool definesProfile(const std::wstring& fileAndName) {
     const std::size_t bang = fileAndName.rfind(L'!');
     std::FILE* const file = _wfopen(fileAndName.substr(0, bang).c_str(), L"rb");
@@ -104,7 +105,12 @@ bool definesProfile(const std::wstring& fileAndName) {
     for (const wchar_t c : fileAndName.substr(bang + 1)) {
         name.push_back(static_cast<char>(c));
     }
-    return std::regex_search(text, std::regex("<Profile [^>]*\\bName=\"" + name + "\""));
+    const auto defines = [&](const std::string& mode) {
+        return std::regex_search(text, std::regex("<Profile (?=[^>]*\\bName=\"" + name +
+                                                  "\")[^>]*\\bId=\"" + name +
+                                                  "\\.(Verbose|Light)\\." + mode + "\""));
+    };
+    return defines("File") && defines("Memory");
 }
 
 } // namespace
