@@ -1,5 +1,6 @@
 #include "script/capture_script.h"
 
+#include "script/number_text.h"
 #include "script/provider_entries.h"
 #include "script/script_format.h"
 
@@ -45,18 +46,6 @@ bool isScanSpace(wchar_t c) {
 
 bool isDecimalDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
-}
-
-void appendDecimal(std::wstring& out, std::uint32_t value) {
-    wchar_t digits[10];
-    std::size_t count = 0;
-    do {
-        digits[count++] = static_cast<wchar_t>(L'0' + value % 10U);
-        value /= 10U;
-    } while (value != 0U);
-    while (count > 0) {
-        out.push_back(digits[--count]);
-    }
 }
 
 void appendQuoted(std::wstring& out, std::wstring_view text) {

@@ -1,5 +1,6 @@
 #include "script/provider_entries.h"
 
+#include "script/number_text.h"
 #include "script/script_format.h"
 
 #include <cstddef>
@@ -11,20 +12,6 @@ namespace {
 
 using namespace std::string_view_literals;
 using namespace script_format;
-
-void appendHex(std::wstring& out, std::uint64_t value) {
-    constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
-    wchar_t digits[16];
-    std::size_t count = 0;
-    do {
-        digits[count++] = kHexDigits[value & 0xFU];
-        value >>= 4;
-    } while (value != 0U);
-    out += kHexPrefix;
-    while (count > 0) {
-        out.push_back(digits[--count]);
-    }
-}
 
 // xperf's entry "Name":KEYWORDS:LEVEL:'stack', cut after the last field that is set; a field
 // before it that is not set stays empty, as in "Name":::'stack'.
@@ -39,7 +26,8 @@ void appendProviderEntry(std::wstring& out, const std::wstring& name,
     }
     out.push_back(kFieldSeparator);
     if (options.keywords) {
-        appendHex(out, *options.keywords);
+        out += kHexPrefix;
+        appendHexDigits(out, *options.keywords);
     }
     if (!options.level && !stack) {
         return;

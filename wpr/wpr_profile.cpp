@@ -1,6 +1,7 @@
 #include "wpr/wpr_profile.h"
 
 #include "script/capture_script.h"
+#include "script/number_text.h"
 #include "settings/stackwalk_events.h"
 #include "wpr/wpr_names.h"
 
@@ -117,32 +118,6 @@ void appendEscaped(std::wstring& out, std::wstring_view text) {
         default:
             out.push_back(c);
         }
-    }
-}
-
-void appendDecimal(std::wstring& out, std::uint64_t value) {
-    wchar_t digits[20];
-    std::size_t count = 0;
-    do {
-        digits[count++] = static_cast<wchar_t>(L'0' + value % 10U);
-        value /= 10U;
-    } while (value != 0U);
-    while (count > 0) {
-        out.push_back(digits[--count]);
-    }
-}
-
-void appendHex(std::wstring& out, std::uint64_t value) {
-    constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
-    wchar_t digits[16];
-    std::size_t count = 0;
-    do {
-        digits[count++] = kHexDigits[value & 0xFU];
-        value >>= 4;
-    } while (value != 0U);
-    out += L"0x"sv;
-    while (count > 0) {
-        out.push_back(digits[--count]);
     }
 }
 
@@ -484,7 +459,8 @@ void writeEventProvider(XmlWriter& xml, const Plan& plan, std::size_t index) {
     std::wstring mask;
     // Without keywords= the provider is enabled with a zero mask, which ETW reads as every
     // keyword, as when xperf is given no mask.
-    appendHex(mask, options.keywords.value_or(0U));
+    mask += L"0x"sv;
+    appendHexDigits(mask, options.keywords.value_or(0U));
     if (options.keywords) {
         xml.open(L"Keywords"sv);
         xml.close();
