@@ -1,6 +1,6 @@
 #include "script/capture_script.h"
 
-#include "script/number_text.h"
+#include "settings/number_text.h"
 #include "script/provider_entries.h"
 #include "script/script_format.h"
 

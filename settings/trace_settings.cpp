@@ -1,38 +1,20 @@
 #include "settings/trace_settings.h"
 
+#include "settings/number_text.h"
+
 #include <cstddef>
 #include <utility>
 
 namespace corvane {
 
-namespace {
-
-// Zero-padded to minDigits, like "%0Nu".
-void appendPaddedDecimal(std::wstring& text, unsigned value, std::size_t minDigits) {
-    wchar_t digits[16];
-    std::size_t count = 0;
-    do {
-        digits[count++] = static_cast<wchar_t>(L'0' + value % 10U);
-        value /= 10U;
-    } while (value != 0U);
-    for (std::size_t i = count; i < minDigits; ++i) {
-        text.push_back(L'0');
-    }
-    while (count > 0) {
-        text.push_back(digits[--count]);
-    }
-}
-
-} // namespace
-
 void appendTimestamp(std::wstring& text, const LocalTime& time) {
-    appendPaddedDecimal(text, time.year, 4);
-    appendPaddedDecimal(text, time.month, 2);
-    appendPaddedDecimal(text, time.day, 2);
+    appendDecimal(text, time.year, 4);
+    appendDecimal(text, time.month, 2);
+    appendDecimal(text, time.day, 2);
     text.push_back(L'_');
-    appendPaddedDecimal(text, time.hour, 2);
-    appendPaddedDecimal(text, time.minute, 2);
-    appendPaddedDecimal(text, time.second, 2);
+    appendDecimal(text, time.hour, 2);
+    appendDecimal(text, time.minute, 2);
+    appendDecimal(text, time.second, 2);
 }
 
 void defaultTraceSettings(TraceSettings& settings, const DefaultsEnvironment& environment) {

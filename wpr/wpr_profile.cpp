@@ -1,7 +1,7 @@
 #include "wpr/wpr_profile.h"
 
 #include "script/capture_script.h"
-#include "script/number_text.h"
+#include "settings/number_text.h"
 #include "settings/stackwalk_events.h"
 #include "wpr/wpr_names.h"
 
