@@ -1,8 +1,8 @@
 #include "script/capture_script.h"
 
-#include "settings/number_text.h"
 #include "script/provider_entries.h"
 #include "script/script_format.h"
+#include "settings/number_text.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "script/provider_entries.h"
 
-#include "settings/number_text.h"
 #include "script/script_format.h"
+#include "settings/number_text.h"
 
 #include <cstddef>
 #include <cstdint>
