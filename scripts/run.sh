@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Corvane for 32-bit Windows and starts it under Wine.
+# Installs what is missing, builds Corvane and corvane-script for 32-bit Windows and starts
+# Corvane under Wine.
 # With a screen ($DISPLAY answers) the window opens there and this waits until it is closed.
 # Without one (a server, CI) it runs on a virtual screen, saves a screenshot of the window, closes
 # the program and says where the picture is.
@@ -8,7 +9,8 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target corvane
+cmake --build --preset win32 --target corvane corvane-script
+echo "corvane-script for Windows: $PWD/build/win32/corvane-script.exe (run it with wine, or copy it)"
 
 program=build/win32/corvane.exe
 prefix="$PWD/build/win32/wineprefix"
@@ -27,7 +29,8 @@ if [ -z "${CI:-}" ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     cmake/wine-run.sh "$prefix" "$program"
     code=$?
     set -e
-    echo "Corvane exited with code $code"
+    # 2 is what Corvane returns when its window is closed (OK, Cancel, Escape or the close box).
+    echo "Corvane exited with code $code ($([ "$code" -eq 2 ] && echo "a normal close" || echo "not a normal close: that is 2"))"
     exit 0
 fi
 

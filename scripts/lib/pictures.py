@@ -142,7 +142,8 @@ def docs():
 if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "run":
         code = run(Path(sys.argv[2]))
-        print(f"Corvane closed with exit code {code}")
+        meaning = "a normal close" if code == 2 else "not a normal close: that is 2"
+        print(f"Corvane closed with exit code {code} ({meaning})")
     elif len(sys.argv) == 2 and sys.argv[1] == "docs":
         docs()
     else:
