@@ -1,16 +1,14 @@
 #include "wpr/wpr_profile.h"
 
-#include "script/capture_script.h"
 #include "settings/number_text.h"
-#include "settings/stackwalk_events.h"
-#include "wpr/wpr_names.h"
+#include "wpr/wpr_plan.h"
+#include "wpr/xml_writer.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 namespace corvane {
 namespace {
@@ -44,336 +42,12 @@ constexpr std::wstring_view kHeapProviderId = L"Corvane_HeapEventProvider";
 // xperf's kernel logger, the session `xperf -on` starts and `xperf -stop` stops.
 constexpr std::wstring_view kKernelLoggerName = L"NT Kernel Logger";
 
-// WPR's schema takes two heap process ids at most (HeapProcessIds).
-constexpr std::size_t kMostHeapProcessIds = 2;
-// Messages quote at most this much of a value, as the other refusals do.
-constexpr std::size_t kQuotedValueLength = 64;
-
-constexpr std::wstring_view kLineEnd = L"\r\n";
-
-// Whether XML 1.0 can carry the character at all, written out or as a reference: not the C0
-// controls other than tab, LF and CR, nor U+FFFE and U+FFFF. Surrogates are checked in pairs.
-bool isXmlChar(wchar_t c) {
-    if (c < 0x20) {
-        return c == L'\t' || c == L'\n' || c == L'\r';
-    }
-    return c != 0xFFFE && c != 0xFFFF;
-}
-
-bool isHighSurrogate(std::uint32_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool isLowSurrogate(std::uint32_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-// What XML cannot carry in an attribute: a character outside its set, or half of a surrogate
-// pair. Returns its position, or npos.
-std::size_t findUnwritable(std::wstring_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<std::uint32_t>(text[i]);
-        if (isHighSurrogate(c) && i + 1 < text.size() &&
-            isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
-            ++i;
-            continue;
-        }
-        if (isHighSurrogate(c) || isLowSurrogate(c) || !isXmlChar(text[i])) {
-            return i;
-        }
-    }
-    return std::wstring_view::npos;
-}
-
-// An attribute value between double quotes. The five markup characters become entities; tab, LF
-// and CR become character references, which attribute-value normalization leaves as they are
-// (written out, a parser would read each as a space).
-void appendEscaped(std::wstring& out, std::wstring_view text) {
-    for (const wchar_t c : text) {
-        switch (c) {
-        case L'&':
-            out += L"&amp;"sv;
-            break;
-        case L'<':
-            out += L"&lt;"sv;
-            break;
-        case L'>':
-            out += L"&gt;"sv;
-            break;
-        case L'\'':
-            out += L"&apos;"sv;
-            break;
-        case L'"':
-            out += L"&quot;"sv;
-            break;
-        case L'\t':
-            out += L"&#9;"sv;
-            break;
-        case L'\n':
-            out += L"&#10;"sv;
-            break;
-        case L'\r':
-            out += L"&#13;"sv;
-            break;
-        default:
-            out.push_back(c);
-        }
-    }
-}
-
-void appendQuotedValue(std::wstring& out, std::wstring_view value) {
-    out.push_back(L'\'');
-    out.append(value.substr(0, kQuotedValueLength));
-    if (value.size() > kQuotedValueLength) {
-        out += L"..."sv;
-    }
-    out.push_back(L'\'');
-}
-
-// Builds the text line by line: indentation, then the pieces, then CR LF.
-class XmlWriter {
-public:
-    explicit XmlWriter(std::wstring& out) : m_out(out) {}
-
-    // `<Name` at the current depth; attributes follow, then close() or closeEmpty().
-    void open(std::wstring_view name) {
-        m_out.append(2 * m_depth, L' ');
-        m_out.push_back(L'<');
-        m_out += name;
-    }
-    void attribute(std::wstring_view name, std::wstring_view value) {
-        m_out.push_back(L' ');
-        m_out += name;
-        m_out += L"=\""sv;
-        appendEscaped(m_out, value);
-        m_out.push_back(L'"');
-    }
-    void attribute(std::wstring_view name, std::uint64_t value) {
-        m_out.push_back(L' ');
-        m_out += name;
-        m_out += L"=\""sv;
-        appendDecimal(m_out, value);
-        m_out.push_back(L'"');
-    }
-    void close() {
-        m_out += L">"sv;
-        m_out += kLineEnd;
-        ++m_depth;
-    }
-    void closeEmpty() {
-        m_out += L"/>"sv;
-        m_out += kLineEnd;
-    }
-    void end(std::wstring_view name) {
-        --m_depth;
-        m_out.append(2 * m_depth, L' ');
-        m_out += L"</"sv;
-        m_out += name;
-        m_out += L">"sv;
-        m_out += kLineEnd;
-    }
-    // `<Name Value="value"/>`, the form of most leaves of a profile.
-    void valueElement(std::wstring_view name, std::wstring_view value) {
-        open(name);
-        attribute(L"Value"sv, value);
-        closeEmpty();
-    }
-    void valueElement(std::wstring_view name, std::uint64_t value) {
-        open(name);
-        attribute(L"Value"sv, value);
-        closeEmpty();
-    }
-
-private:
-    std::wstring& m_out;
-    std::size_t m_depth = 0;
-};
-
-// What the settings ask of WPR, worked out before a line is written.
-struct Plan {
-    const TraceSettings& settings;
-    bool circular = false;
-    std::vector<std::wstring_view> keywords{}; // in table order, each once
-    std::vector<std::wstring_view> stacks{};   // kernel stack walks, then the heap's
-    bool systemCollector = false;
-    bool eventCollector = false;
-    bool heap = false;
-    std::vector<std::uint32_t> heapProcessIds{}; // empty: the processes set by image name
-};
-
-// The keywords of the flags a selection turns on, groups expanded, each once, in table order.
-void planKeywords(Plan& plan, WprProfile& profile) {
-    for (const WprKeywordName& row : WprKeywordTable) {
-        if (!selectionIncludesFlag(plan.settings.kernelFlags, row.flag)) {
-            continue;
-        }
-        plan.keywords.push_back(row.keyword);
-        if (!row.knownBy.empty()) {
-            std::wstring warning = L"kernel flag ";
-            warning += row.flag;
-            warning += L" becomes WPR's keyword "sv;
-            warning += row.keyword;
-            warning += L", which only "sv;
-            warning += row.knownBy;
-            warning += L" knows; another WPR refuses the profile"sv;
-            profile.warnings.push_back(std::move(warning));
-        }
-    }
-}
-
-bool isBlank(wchar_t c) {
-    return c == L' ' || c == L'\t';
-}
-
-// The process ids of the PID form, as WPR's HeapProcessId takes them: whole decimal numbers of
-// 32 bits, two at most. A lone 0 is xperf's "-pids 0": the processes whose image has heap
-// tracing set, which WPR's heap provider without ids records as well.
-bool planHeapProcessIds(Plan& plan, WprProfile& profile, std::wstring& refusal) {
-    const std::wstring& text = plan.settings.heapProcess;
-    std::vector<std::uint32_t> ids;
-    for (std::size_t i = 0; i < text.size();) {
-        if (isBlank(text[i])) {
-            ++i;
-            continue;
-        }
-        std::size_t end = i;
-        while (end < text.size() && !isBlank(text[end])) {
-            ++end;
-        }
-        const std::wstring_view token(text.data() + i, end - i);
-        std::uint64_t value = 0;
-        for (const wchar_t c : token) {
-            if (c < L'0' || c > L'9') {
-                refusal = L"process-name-or-pid ";
-                appendQuotedValue(refusal, text);
-                refusal += L" has no WPR form: WPR takes a heap process id as a whole decimal "
-                           L"number, not "sv;
-                appendQuotedValue(refusal, token);
-                return false;
-            }
-            value = value * 10U + static_cast<std::uint64_t>(c - L'0');
-            if (value > 0xFFFFFFFFULL) {
-                refusal = L"process-name-or-pid ";
-                appendQuotedValue(refusal, text);
-                refusal += L" has no WPR form: "sv;
-                appendQuotedValue(refusal, token);
-                refusal += L" is larger than a process id can be (4294967295)"sv;
-                return false;
-            }
-        }
-        ids.push_back(static_cast<std::uint32_t>(value));
-        i = end;
-    }
-    if (ids.size() == 1 && ids.front() == 0U) {
-        profile.warnings.push_back(
-            L"process-name-or-pid 0 names no process: as with xperf's -pids 0, the heap is traced "
-            L"in the processes whose image has heap tracing enabled (wpr -heaptracingconfig "
-            L"NAME.exe enable)");
-        return true;
-    }
-    if (std::find(ids.begin(), ids.end(), 0U) != ids.end()) {
-        refusal = L"process-name-or-pid ";
-        appendQuotedValue(refusal, text);
-        refusal += L" has no WPR form: 0 is no process, and WPR takes only the ids of running "
-                   L"processes beside others"sv;
-        return false;
-    }
-    if (ids.size() > kMostHeapProcessIds) {
-        refusal = L"process-name-or-pid ";
-        appendQuotedValue(refusal, text);
-        refusal += L" has no WPR form: WPR traces the heap of at most two processes by id"sv;
-        return false;
-    }
-    plan.heapProcessIds = std::move(ids);
-    return true;
-}
-
-// WPR records each collector to a file of its own and merges them into the file named to
-// `wpr -stop`, so the sessions' log paths have nowhere to go.
-void warnAboutLogPaths(const Plan& plan, WprProfile& profile) {
-    TraceSettings defaults;
-    defaultTraceSettings(defaults, DefaultsEnvironment{});
-    struct PathField {
-        bool used;
-        std::wstring_view key;
-        const std::wstring& value;
-        const std::wstring& byDefault;
-    };
-    const TraceSettings& settings = plan.settings;
-    const PathField fields[] = {
-        {!settings.kernelFlags.empty(), L"kernel-path", settings.kernelPath, defaults.kernelPath},
-        {plan.eventCollector, L"user-path", settings.userPath, defaults.userPath},
-        {plan.heap, L"heap-path", settings.heapPath, defaults.heapPath},
-    };
-    for (const PathField& field : fields) {
-        if (!field.used || field.value == field.byDefault) {
-            continue;
-        }
-        std::wstring warning(field.key);
-        warning.push_back(L' ');
-        appendQuotedValue(warning, field.value);
-        warning += L" has no WPR form: WPR records to files of its own and merges them into "
-                   L"etl-out-path at wpr -stop"sv;
-        profile.warnings.push_back(std::move(warning));
-    }
-}
-
-// The first value that XML cannot carry, named in `refusal`.
-bool checkWritable(const TraceSettings& settings, std::wstring& refusal) {
-    struct Field {
-        std::wstring_view key;
-        const std::wstring* value;
-    };
-    const Field fields[] = {
-        {L"session-name", &settings.sessionName},
-        {L"heap-session-name", &settings.heapSessionName},
-    };
-    const auto refuse = [&](std::wstring_view key, std::wstring_view value, std::size_t at) {
-        refusal = key;
-        refusal += L" holds a character that XML cannot carry (U+"sv;
-        constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
-        const auto code = static_cast<unsigned>(value[at]);
-        for (int shift = 12; shift >= 0; shift -= 4) {
-            refusal.push_back(kHexDigits[(code >> static_cast<unsigned>(shift)) & 0xFU]);
-        }
-        refusal.push_back(L')');
-        return false;
-    };
-    for (const Field& field : fields) {
-        const std::size_t at = findUnwritable(*field.value);
-        if (at != std::wstring_view::npos) {
-            return refuse(field.key, *field.value, at);
-        }
-    }
-    for (const std::wstring& provider : settings.providers) {
-        const std::size_t at = findUnwritable(provider);
-        if (at != std::wstring_view::npos) {
-            return refuse(L"a provider name", provider, at);
-        }
-    }
-    return true;
-}
-
-bool planFileMode(Plan& plan, std::wstring& refusal) {
-    const std::wstring& mode = plan.settings.fileMode;
-    if (mode == L"Sequential" || mode == L"Circular") {
-        plan.circular = mode == L"Circular";
-        return true;
-    }
-    refusal = L"file-mode ";
-    refusal += mode;
-    refusal += L" has no WPR form: WPR records each session to a new file of its own and merges "
-               L"them when it stops, so it neither appends to a log nor starts numbered files; "
-               L"choose Sequential or Circular"sv;
-    return false;
-}
-
 // BufferSize, one Buffers count and the file size of a collector. ETW starts a session with
 // min-buffers and lets it grow to max-buffers; WPR takes one count, the buffers it allocates when
 // the session starts ("Logging mode": no minimum and maximum; "Buffers"). The larger of the two,
 // the most the xperf session could hold, keeps its room for bursts, so WPR loses no event that
 // xperf would have kept; the price is that the memory is taken at the start, not as it is needed.
-void writeBuffers(XmlWriter& xml, const Plan& plan) {
+void writeBuffers(XmlWriter& xml, const WprPlan& plan) {
     const TraceSettings& settings = plan.settings;
     xml.valueElement(L"BufferSize"sv, settings.bufferSizeKb);
     const std::uint32_t buffers = std::max(settings.maxBuffers, settings.minBuffers);
@@ -390,7 +64,7 @@ void writeBuffers(XmlWriter& xml, const Plan& plan) {
 }
 
 void writeCollector(XmlWriter& xml, std::wstring_view element, std::wstring_view id,
-                    std::wstring_view name, const Plan& plan) {
+                    std::wstring_view name, const WprPlan& plan) {
     xml.open(element);
     xml.attribute(L"Id"sv, id);
     xml.attribute(L"Name"sv, name);
@@ -399,7 +73,7 @@ void writeCollector(XmlWriter& xml, std::wstring_view element, std::wstring_view
     xml.end(element);
 }
 
-void writeSystemProvider(XmlWriter& xml, const Plan& plan) {
+void writeSystemProvider(XmlWriter& xml, const WprPlan& plan) {
     xml.open(L"SystemProvider"sv);
     xml.attribute(L"Id"sv, kSystemProviderId);
     xml.close();
@@ -432,7 +106,7 @@ std::wstring eventProviderId(std::size_t index) {
 // buffers are not paged ("Logging mode constants", EVENT_TRACE_USE_PAGED_MEMORY), and Microsoft's
 // WPR samples set the attribute for such providers. xperf's sessions use nonpaged buffers, so
 // every provider, user or kernel mode, records there; a name does not tell which kind it is.
-void writeEventProvider(XmlWriter& xml, const Plan& plan, std::size_t index) {
+void writeEventProvider(XmlWriter& xml, const WprPlan& plan, std::size_t index) {
     const TraceSettings& settings = plan.settings;
     const std::wstring& name = settings.providers[index];
     const auto found = settings.providerOptions.find(name);
@@ -477,7 +151,7 @@ void writeEventProvider(XmlWriter& xml, const Plan& plan, std::size_t index) {
     xml.end(L"EventProvider"sv);
 }
 
-void writeHeapProvider(XmlWriter& xml, const Plan& plan) {
+void writeHeapProvider(XmlWriter& xml, const WprPlan& plan) {
     xml.open(L"HeapEventProvider"sv);
     xml.attribute(L"Id"sv, kHeapProviderId);
     if (plan.heapProcessIds.empty()) {
@@ -494,7 +168,7 @@ void writeHeapProvider(XmlWriter& xml, const Plan& plan) {
     xml.end(L"HeapEventProvider"sv);
 }
 
-void writeProfile(XmlWriter& xml, const Plan& plan, std::wstring_view id,
+void writeProfile(XmlWriter& xml, const WprPlan& plan, std::wstring_view id,
                   std::wstring_view loggingMode) {
     xml.open(L"Profile"sv);
     xml.attribute(L"Id"sv, id);
@@ -540,12 +214,11 @@ void writeProfile(XmlWriter& xml, const Plan& plan, std::wstring_view id,
 
 // Collectors, system provider, event providers, heap provider, then the profiles: the order that
 // "System and Event Provider Definitions" asks for.
-void writeDocument(std::wstring& out, const Plan& plan) {
+void writeDocument(std::wstring& out, const WprPlan& plan) {
     const TraceSettings& settings = plan.settings;
-    // UTF-8, as Microsoft's published profiles declare it; the file is written in UTF-8.
-    out += L"<?xml version=\"1.0\" encoding=\"utf-8\"?>"sv;
-    out += kLineEnd;
     XmlWriter xml(out);
+    // UTF-8, as Microsoft's published profiles declare it; the file is written in UTF-8.
+    xml.declaration(L"utf-8"sv);
     xml.open(L"WindowsPerformanceRecorder"sv);
     xml.attribute(L"Version"sv, L"1.0"sv);
     xml.attribute(L"Author"sv, L"Corvane"sv);
@@ -584,42 +257,14 @@ void writeDocument(std::wstring& out, const Plan& plan) {
 bool BuildWprProfile(const TraceSettings& settings, WprProfile& profile, std::wstring& refusal) {
     profile = WprProfile{};
     refusal.clear();
-    Plan plan{settings};
-    if (!planFileMode(plan, refusal) || !checkWritable(settings, refusal)) {
+    WprPlan plan{settings};
+    if (!planWprCapture(plan, refusal)) {
         return false;
     }
-    planKeywords(plan, profile);
-    plan.eventCollector = !settings.providers.empty();
-    plan.heap = settings.heapEnabled != 0;
-    if (plan.keywords.empty() && !plan.eventCollector && !plan.heap) {
-        refusal = L"nothing would be traced: no kernel flag, no provider and no heap";
-        return false;
-    }
-    // Stack walks ride on the kernel flags, as in the xperf script, which drops them without one.
-    if (!plan.keywords.empty()) {
-        for (const std::wstring& event : settings.stackwalkEvents) {
-            plan.stacks.push_back(wprStackOfEvent(event));
-        }
-    }
-    if (plan.heap) {
-        if (heapTargetForm(settings.heapProcess) == HeapTargetForm::Pid &&
-            !planHeapProcessIds(plan, profile, refusal)) {
-            profile = WprProfile{};
-            return false;
-        }
-        plan.stacks.insert(plan.stacks.end(), WprHeapStacks.begin(), WprHeapStacks.end());
-    }
-    plan.systemCollector = !plan.keywords.empty() || plan.heap;
-    if (plan.circular && settings.maxFileSizeMb == 0U) {
-        profile.warnings.push_back(
-            L"file-mode Circular with max-file-size-mb = 0: WPR's circular file needs a size, so "
-            L"the profile records to files without a limit");
-    }
-    warnAboutLogPaths(plan, profile);
-
     writeDocument(profile.xml, plan);
     profile.profileName = kProfileName;
     profile.fileMode = true;
+    profile.warnings = std::move(plan.warnings);
     return true;
 }
 

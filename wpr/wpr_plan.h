@@ -1,0 +1,31 @@
+// What a capture's settings ask of WPR, worked out before a line of the profile is written: the
+// collectors, keywords, stacks and heap process ids, what WPR records differently, or why it
+// cannot.
+#pragma once
+
+#include "settings/trace_settings.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+struct WprPlan {
+    const TraceSettings& settings;
+    bool circular = false;                     // the file mode is Circular, else Sequential
+    std::vector<std::wstring_view> keywords{}; // in table order, each once
+    std::vector<std::wstring_view> stacks{};   // kernel stack walks, then the heap's
+    bool systemCollector = false;
+    bool eventCollector = false;
+    bool heap = false;
+    std::vector<std::uint32_t> heapProcessIds{}; // empty: the processes set by image name
+    std::vector<std::wstring> warnings{};        // one sentence each, as WprProfile keeps them
+};
+
+// Fills the plan of `plan.settings`, or returns false with `refusal` saying why they have no WPR
+// form; the plan is then not to be written.
+[[nodiscard]] bool planWprCapture(WprPlan& plan, std::wstring& refusal);
+
+} // namespace corvane
