@@ -1,4 +1,4 @@
-#include "cli/script_refusal.h"
+#include "jobs/script_refusal.h"
 
 namespace corvane {
 namespace {

@@ -1,5 +1,5 @@
-// What corvane-script says beside the script: the described lists of kernel flags and stack walks,
-// and the warnings about choices that record nothing.
+// What is said beside the script: the described lists of kernel flags and stack walks, and the
+// warnings about choices that record nothing, named by the profile's keys.
 #pragma once
 
 #include "settings/trace_settings.h"

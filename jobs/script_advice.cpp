@@ -1,4 +1,4 @@
-#include "cli/script_advice.h"
+#include "jobs/script_advice.h"
 
 #include "script/script_checks.h"
 #include "settings/catalogues.h"

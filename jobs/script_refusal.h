@@ -1,5 +1,5 @@
-// corvane-script's words for a script that the command prompt would not run as written: each
-// names the profile line or --set that gave the value, as the dialog names the field.
+// The words for a script that the command prompt would not run as written: each names the profile
+// line or --set that gave the value, as the dialog names the field.
 #pragma once
 
 #include "profile/profile.h"

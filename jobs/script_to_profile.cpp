@@ -1,0 +1,138 @@
+#include "jobs/script_to_profile.h"
+
+#include "encoding/utf8.h"
+#include "jobs/make_script.h"
+#include "jobs/profile_settings.h"
+#include "jobs/wpr_pair.h"
+#include "profile/profile.h"
+#include "script/capture_script_reader.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <utility>
+
+namespace corvane {
+namespace {
+
+// The command prompt reads lines of at most 8,191 characters, and a script has 28 at most; this
+// leaves room for every code page and refuses a wrong file before it costs much memory.
+constexpr std::size_t kLargestScript = 16U << 20;
+
+// The script's text, from bytes in its code page (none: ASCII alone).
+JobOutcome decodeScript(const std::string& bytes, unsigned codePage,
+                        const std::wstring& shownScript, CodePageCodec& codec, std::wstring& text) {
+    if (codePage == 0) {
+        if (std::any_of(bytes.begin(), bytes.end(),
+                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+            return JobOutcome::badInput(
+                shownScript + L" holds bytes beyond ASCII, and there is no command prompt here to "
+                              L"take its code page from: give the code page it was written in "
+                              L"with --code-page N");
+        }
+        text.assign(bytes.begin(), bytes.end());
+        return {};
+    }
+    switch (codec.decode(bytes, codePage, text)) {
+    case Encoding::Ok:
+        return {};
+    case Encoding::UnknownCodePage:
+        return JobOutcome::badInput(L"code page " + std::to_wstring(codePage) +
+                                    L" is not available here");
+    default:
+        break;
+    }
+    return JobOutcome::badInput(shownScript + L" is not text in code page " +
+                                std::to_wstring(codePage) +
+                                L": give the code page it was written in with --code-page N");
+}
+
+// The script the profile makes, as the user's second step will make it from the profile.
+JobOutcome scriptOfProfile(const std::string& profile, const SavedScript& script,
+                           CodePageCodec& codec, SettingsEnvironment& environment,
+                           std::string& bytes) {
+    std::optional<ProfileSettings> read;
+    if (JobOutcome outcome = readProfileText(profile, script.profileName, {}, environment, read);
+        !outcome.done()) {
+        return outcome;
+    }
+    if (read->reader.recorder() == L"wpr") {
+        return JobOutcome::badInput(kWprNoStandardOutput); // the check asks for one script
+    }
+    MadeScript made;
+    JobOutcome outcome = makeXperfScript(*read, script.codePage, codec, made);
+    bytes = std::move(made.bytes);
+    return outcome;
+}
+
+// Whether the profile makes the script's bytes again.
+JobOutcome checkProfile(const std::string& profile, const std::string& scriptBytes,
+                        const SavedScript& script, const std::wstring& shownScript,
+                        CodePageCodec& codec, SettingsEnvironment& environment) {
+    std::string again;
+    if (const JobOutcome made = scriptOfProfile(profile, script, codec, environment, again);
+        !made.done()) {
+        return JobOutcome::badInput(shownScript +
+                                    L": its profile would not make it again, so nothing is "
+                                    L"written: " +
+                                    made.message.substr(0, made.message.find(L'\n')));
+    }
+    if (again == scriptBytes) {
+        return {};
+    }
+    const auto differ =
+        std::mismatch(scriptBytes.begin(), scriptBytes.end(), again.begin(), again.end());
+    const std::size_t line =
+        1 + static_cast<std::size_t>(std::count(scriptBytes.begin(), differ.first, '\n'));
+    return JobOutcome::badInput(
+        shownScript + L": line " + std::to_wstring(line) +
+        L" is not as Corvane writes it: its profile makes the line otherwise in this code page, "
+        L"so nothing is written");
+}
+
+} // namespace
+
+JobOutcome readSavedScript(FileReader& files, const std::wstring& path, std::string& bytes) {
+    std::wstring why;
+    if (!files.readFile(path, kLargestScript, bytes, why)) {
+        return JobOutcome::badInput(L"cannot read the script " + quoted(path, kShownPathLength) +
+                                    (why.empty() ? L"" : L": " + why));
+    }
+    if (bytes.size() > kLargestScript) {
+        return JobOutcome::badInput(shortened(path, kShownPathLength) + L" is larger than " +
+                                    std::to_wstring(kLargestScript >> 20) +
+                                    L" MiB, far more than a script that Corvane writes");
+    }
+    return {};
+}
+
+std::wstring defaultProfileName(const std::wstring& scriptPath) {
+    const std::size_t folder = scriptPath.find_last_of(L"/\\");
+    const std::size_t dot = scriptPath.rfind(L'.');
+    const bool hasExtension =
+        dot != std::wstring::npos && dot != 0 && (folder == std::wstring::npos || dot > folder + 1);
+    return (hasExtension ? scriptPath.substr(0, dot) : scriptPath) + L".profile";
+}
+
+JobOutcome profileOfSavedScript(const std::string& bytes, const SavedScript& script,
+                                CodePageCodec& codec, SettingsEnvironment& environment,
+                                std::string& profile) {
+    const std::wstring shownScript = shortened(script.path, kShownPathLength);
+    std::wstring text;
+    if (JobOutcome decoded = decodeScript(bytes, script.codePage, shownScript, codec, text);
+        !decoded.done()) {
+        return decoded;
+    }
+    const TraceSettings defaults = profileDefaults(environment.defaultsEnvironment());
+    TraceSettings settings;
+    ScriptFormError error;
+    if (!readCaptureScript(text, defaults, environment.providerOrder(), settings, error)) {
+        return JobOutcome::badInput(shownScript + L": line " + std::to_wstring(error.line) +
+                                    L" is not as Corvane writes it: expected " + error.expected +
+                                    L", not " + error.found);
+    }
+    profile = toUtf8(profileOfScript(settings, defaults, script.path));
+    return checkProfile(profile, bytes, script, shownScript, codec, environment);
+}
+
+} // namespace corvane
