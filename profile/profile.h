@@ -109,4 +109,10 @@ private:
                                            const TraceSettings& defaults,
                                            std::wstring_view scriptName);
 
+// The profile of the dialog's choices, in the same form: the keys that differ from `defaults`
+// (etl-out-path always) and the recorder where it is not xperf, after one comment line.
+[[nodiscard]] std::wstring profileOfChoices(const TraceSettings& settings,
+                                            const TraceSettings& defaults,
+                                            const std::wstring& recorder);
+
 } // namespace corvane

@@ -1,4 +1,5 @@
-// The profile of a saved script: what differs from the defaults, in the template's order.
+// The profile of a saved script, or of the dialog's choices: what differs from the defaults, in the
+// template's order.
 #include "profile/profile.h"
 
 #include "profile/profile_keys.h"
@@ -76,21 +77,9 @@ void appendLine(std::wstring& out, const wchar_t* key, const std::wstring& value
     out += L'\n';
 }
 
-} // namespace
-
-std::wstring profileOfScript(const TraceSettings& settings, const TraceSettings& defaults,
-                             std::wstring_view scriptName) {
-    std::wstring text = L"# Read from the capture script " + commentText(scriptName) + L".";
-    bool anyLeftOut = false;
-    for (const UnrecoveredValues& values : kUnrecovered) {
-        if (values.absent(settings)) {
-            text +=
-                anyLeftOut ? L"; " : L" Not in it, so not recovered and left at their defaults: ";
-            text += std::wstring(values.keys) + L" (" + values.because + L")";
-            anyLeftOut = true;
-        }
-    }
-    text += anyLeftOut ? L".\n" : L"\n";
+// The keys whose values differ from the defaults (etl-out-path always), in the template's order.
+void appendKeys(std::wstring& text, const TraceSettings& settings, const TraceSettings& defaults,
+                const std::wstring& recorder) {
     for (const ProfileKey& key : profileKeys()) {
         switch (key.kind) {
         case KeyKind::Number:
@@ -130,9 +119,39 @@ std::wstring profileOfScript(const TraceSettings& settings, const TraceSettings&
             }
             break;
         case KeyKind::Recorder:
-            break; // a script that xperf records: the default recorder
+            if (recorder != kRecorderNames[0]) {
+                appendLine(text, key.name, recorder);
+            }
+            break;
         }
     }
+}
+
+} // namespace
+
+std::wstring profileOfScript(const TraceSettings& settings, const TraceSettings& defaults,
+                             std::wstring_view scriptName) {
+    std::wstring text = L"# Read from the capture script " + commentText(scriptName) + L".";
+    bool anyLeftOut = false;
+    for (const UnrecoveredValues& values : kUnrecovered) {
+        if (values.absent(settings)) {
+            text +=
+                anyLeftOut ? L"; " : L" Not in it, so not recovered and left at their defaults: ";
+            text += std::wstring(values.keys) + L" (" + values.because + L")";
+            anyLeftOut = true;
+        }
+    }
+    text += anyLeftOut ? L".\n" : L"\n";
+    // A script that xperf records: the default recorder.
+    appendKeys(text, settings, defaults, kRecorderNames[0]);
+    return text;
+}
+
+std::wstring profileOfChoices(const TraceSettings& settings, const TraceSettings& defaults,
+                              const std::wstring& recorder) {
+    std::wstring text =
+        L"# Saved by Corvane's dialog: the choices that differ from its defaults.\n";
+    appendKeys(text, settings, defaults, recorder);
     return text;
 }
 

@@ -52,6 +52,10 @@ private:
 // of its provider's GUID here; 0 means none is known.
 using ProviderGuids = std::vector<std::wstring>;
 
+// The item data of an entry that a profile named and this machine does not list: beyond every
+// position, so no GUID is taken for it.
+inline constexpr LPARAM kNotRegisteredHere = 0x7FFFFFFF;
+
 // Adds every provider name in the buffer to the list box (LB_ADDSTRING), puts each one's GUID in
 // `guids` (emptied first) and its position in the entry's item data, then frees the buffer.
 void fillProviderList(HWND providerListBox, ProviderBuffer&& buffer, ProviderGuids& guids);

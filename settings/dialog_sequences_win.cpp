@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "settings/catalogues.h"
 #include "settings/exchange_win.h"
+#include "settings/redraw_suspended_win.h"
 
 #include <array>
 #include <cstddef>
@@ -27,31 +28,6 @@ const std::array<CatalogueFill, 2> kKernelLists{{
 
 const CatalogueFill kFileModes{IDC_FILE_MODE, CB_ADDSTRING, FileModeCatalogue.data(),
                                FileModeCatalogue.size()};
-
-// Holds a shown control's painting while it is changed, then asks for one repaint. A visible list
-// box otherwise repaints on every insertion, which under Wine costs seconds per thousand entries.
-// A control without WS_VISIBLE is left alone: WM_SETREDRAW TRUE may set that style.
-class RedrawSuspended {
-public:
-    explicit RedrawSuspended(HWND control) noexcept
-        : control_((GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0 ? control : nullptr) {
-        if (control_ != nullptr) {
-            SendMessageW(control_, WM_SETREDRAW, FALSE, 0);
-        }
-    }
-    ~RedrawSuspended() {
-        if (control_ != nullptr) {
-            SendMessageW(control_, WM_SETREDRAW, TRUE, 0);
-            RedrawWindow(control_, nullptr, nullptr,
-                         RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
-        }
-    }
-    RedrawSuspended(const RedrawSuspended&) = delete;
-    RedrawSuspended& operator=(const RedrawSuspended&) = delete;
-
-private:
-    HWND control_;
-};
 
 void addNames(HWND dialog, const CatalogueFill& fill) {
     const HWND control = GetDlgItem(dialog, fill.controlId);

@@ -1,12 +1,18 @@
 #include "ui/main_dlg.h"
 
+#include "profile/profile.h"
 #include "settings/dialog_sequences_win.h"
 #include "settings/platform_environment_win.h"
 #include "ui/about_dlg.h"
 #include "ui/centering_win.h"
 #include "ui/ok_command_win.h"
+#include "ui/open_choices_win.h"
+#include "ui/save_dialog_win.h"
+#include "ui/show_choices_win.h"
 
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace corvane {
 
@@ -22,15 +28,33 @@ HICON loadAppIcon(int widthMetric, int heightMetric) noexcept {
         ::GetSystemMetrics(widthMetric), ::GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
 }
 
+constexpr wchar_t kXperfRecorder[] = L"xperf";
+constexpr wchar_t kOneDropAtATime[] =
+    L"Drop one file at a time: a profile or a capture script that Corvane saved.";
+
+// Finishes the drop whatever became of it, which frees what the shell handed over.
+class DropFinisher {
+public:
+    explicit DropFinisher(HDROP drop) noexcept : drop_(drop) {}
+    ~DropFinisher() { ::DragFinish(drop_); }
+    DropFinisher(const DropFinisher&) = delete;
+    DropFinisher& operator=(const DropFinisher&) = delete;
+
+private:
+    HDROP drop_;
+};
+
 } // namespace
 
 CMainDlg::CMainDlg() : CMainDlg(platformDefaultsEnvironment(), platformScriptUi()) {}
 
 CMainDlg::CMainDlg(DefaultsEnvironment environment, ScriptUi& scriptUi)
-    : environment_(std::move(environment)), scriptUi_(scriptUi) {}
+    : environment_(std::move(environment)), scriptUi_(scriptUi), recorder_(kXperfRecorder) {}
 
 bool CMainDlg::ProcessWindowMessage(HWND /*window*/, UINT message, WPARAM wParam, LPARAM /*lParam*/,
                                     LRESULT& result) {
+    // The platform keeps the low four bits of a window-menu command for itself.
+    constexpr WPARAM kSysCommandMask = 0xFFF0;
     switch (message) {
     case WM_INITDIALOG:
         result = onInitDialog();
@@ -42,6 +66,16 @@ bool CMainDlg::ProcessWindowMessage(HWND /*window*/, UINT message, WPARAM wParam
         if (!onCommand(LOWORD(wParam), HIWORD(wParam))) {
             return false;
         }
+        result = 0;
+        return true;
+    case WM_SYSCOMMAND:
+        if (!onWindowMenuCommand(static_cast<UINT>(wParam & kSysCommandMask))) {
+            return false;
+        }
+        result = 0;
+        return true;
+    case WM_DROPFILES:
+        onDropFiles(reinterpret_cast<HDROP>(wParam));
         result = 0;
         return true;
     default:
@@ -66,8 +100,10 @@ LRESULT CMainDlg::onInitDialog() {
         static_cast<void>(loop->AttachIdleHandler(this));
     }
     fillControlsOnOpen();
+    addWindowMenuItems();
+    ::DragAcceptFiles(hwnd_, TRUE);
     // Without them the dialog works on, only without help under the pointer.
-    static_cast<void>(tips_.Attach(hwnd_));
+    static_cast<void>(tips_.Attach(hwnd_, settings_));
     return TRUE; // the platform focuses the first tab stop, OK
 }
 
@@ -101,6 +137,75 @@ bool CMainDlg::onCommand(int commandId, int notificationCode) {
     return false;
 }
 
+// Where Windows dialogs put commands beyond their buttons, so the template stays as it is. Each
+// has a mnemonic and no shortcut key, as no accelerator table is loaded.
+const CMainDlg::WindowMenuItem CMainDlg::kWindowMenuItems[] = {
+    {0x0100, L"&Open profile or script\u2026", &CMainDlg::onOpenChoices},
+    {0x0110, L"Save as &profile\u2026", &CMainDlg::onSaveAsProfile},
+};
+
+void CMainDlg::addWindowMenuItems() {
+    const HMENU menu = ::GetSystemMenu(hwnd_, FALSE);
+    if (menu == nullptr) {
+        return; // the commands stay out of reach there; a drop still opens a file
+    }
+    // Above Close, each inserted before it in turn, then a separator between them and Close.
+    for (const WindowMenuItem& item : kWindowMenuItems) {
+        ::InsertMenuW(menu, SC_CLOSE, MF_BYCOMMAND | MF_STRING, item.command, item.text);
+    }
+    ::InsertMenuW(menu, SC_CLOSE, MF_BYCOMMAND | MF_SEPARATOR, 0, nullptr);
+}
+
+bool CMainDlg::onWindowMenuCommand(UINT command) {
+    for (const WindowMenuItem& item : kWindowMenuItems) {
+        if (item.command == command) {
+            (this->*item.handler)();
+            return true;
+        }
+    }
+    return false;
+}
+
+void CMainDlg::onDropFiles(HDROP drop) {
+    const DropFinisher finisher(drop);
+    if (::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 1) {
+        scriptUi_.showMessage(hwnd_, kOneDropAtATime);
+        return;
+    }
+    std::vector<wchar_t> path(::DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+    const UINT length = ::DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size()));
+    OpenChoicesFile(std::wstring(path.data(), length));
+}
+
+void CMainDlg::onOpenChoices() {
+    if (const std::optional<std::wstring> path = askForChoicesFile(hwnd_, scriptUi_)) {
+        OpenChoicesFile(*path);
+    }
+}
+
+void CMainDlg::OpenChoicesFile(const std::wstring& path) {
+    // Everything is read and checked before the first control changes.
+    OpenedChoices choices;
+    std::wstring refusal;
+    if (!readChoicesFile(path, environment_, choices, refusal)) {
+        scriptUi_.showMessage(hwnd_, refusal.c_str());
+        return;
+    }
+    settings_ = std::move(choices.settings);
+    recorder_ = std::move(choices.recorder);
+    showChoices(hwnd_, settings_);
+    enableHeapFields();
+}
+
+void CMainDlg::onSaveAsProfile() {
+    // The checks of OK, so that the profile makes the script OK would write.
+    if (!checkedCaptureScript(hwnd_, settings_, providerGuids_, scriptUi_)) {
+        return;
+    }
+    SaveProfile(hwnd_, profileOfChoices(settings_, profileDefaults(environment_), recorder_),
+                scriptUi_);
+}
+
 void CMainDlg::applyDefaultsOnOpen() {
     applyOpeningDefaults(settings_, environment_);
 }
@@ -128,12 +233,20 @@ void CMainDlg::onCancel() {
 }
 
 void CMainDlg::onReset() {
+    // What an opened file chose beyond the controls goes with it.
+    settings_.providerOptions.clear();
+    settings_.captureState = 0;
+    recorder_ = kXperfRecorder;
     resetSettings(hwnd_, settings_, environment_, providerGuids_);
 }
 
 void CMainDlg::onHeapToggled() {
     // The automatic box has already flipped itself; the record follows it by toggling.
     settings_.heapEnabled = settings_.heapEnabled == 0 ? 1 : 0;
+    enableHeapFields();
+}
+
+void CMainDlg::enableHeapFields() {
     for (const int id : kHeapFieldIds) {
         ::EnableWindow(::GetDlgItem(hwnd_, id), settings_.heapEnabled);
     }

@@ -1,7 +1,9 @@
 #include "ui/main_dlg_entry_tips.h"
 
+#include "providers/provider_enumeration.h"
 #include "res/resource.h"
 #include "settings/descriptions.h"
+#include "settings/number_text.h"
 #include "settings/stackwalk_events.h"
 #include "ui/ok_command_win.h"
 
@@ -50,6 +52,31 @@ std::wstring stackwalkEntryTip(HWND dialog, std::wstring_view name) {
     const bool selected =
         selectionIncludesFlag(selectedEntries(dialog, IDC_KERNEL_FLAGS), event->flag);
     return text.append(selected ? L"." : L", which is not selected.");
+}
+
+std::wstring providerEntryTip(HWND list, LRESULT index, const TraceSettings& choices) {
+    std::wstring text;
+    const auto options =
+        choices.providerOptions.find(entryText(list, LB_GETTEXTLEN, LB_GETTEXT, index));
+    if (options != choices.providerOptions.end()) {
+        const ProviderOptions& chosen = options->second;
+        if (chosen.keywords) {
+            text.append(L" keywords=0x");
+            appendHexDigits(text, *chosen.keywords);
+        }
+        if (chosen.level) {
+            text.append(L" level=");
+            appendDecimal(text, *chosen.level);
+        }
+        if (chosen.stack) {
+            text.append(*chosen.stack ? L" stack=yes" : L" stack=no");
+        }
+        text.erase(0, text.empty() ? 0 : 1);
+    }
+    if (::SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0) == kNotRegisteredHere) {
+        text.append(text.empty() ? L"" : L"\n").append(L"Not registered on this machine.");
+    }
+    return text;
 }
 
 } // namespace corvane

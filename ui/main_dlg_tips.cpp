@@ -110,8 +110,9 @@ CMainDlgTips::~CMainDlgTips() {
     Destroy();
 }
 
-bool CMainDlgTips::Attach(HWND dialog) noexcept {
+bool CMainDlgTips::Attach(HWND dialog, const TraceSettings& choices) noexcept {
     dialog_ = dialog;
+    choices_ = &choices;
     fieldAreas_.window = dialog;
     return watch_.Watch(dialog, &CMainDlgTips::watchProc, this);
 }
@@ -130,7 +131,8 @@ void CMainDlgTips::createTooltip() noexcept {
     ::SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kTipShowMs, 0));
 
     for (const ControlHelp& help : kControlHelps) {
-        if (help.controlId != IDC_KERNEL_FLAGS && help.controlId != IDC_STACKWALK) {
+        if (help.controlId != IDC_KERNEL_FLAGS && help.controlId != IDC_STACKWALK &&
+            help.controlId != IDC_PROVIDERS) {
             addControlTool(::GetDlgItem(dialog_, help.controlId));
         }
     }
@@ -140,11 +142,13 @@ void CMainDlgTips::createTooltip() noexcept {
     addHoverTool(kernelEntries_);
     stackwalkEntries_.window = ::GetDlgItem(dialog_, IDC_STACKWALK);
     addHoverTool(stackwalkEntries_);
+    providerEntries_.window = ::GetDlgItem(dialog_, IDC_PROVIDERS);
+    addHoverTool(providerEntries_);
 }
 
 void CMainDlgTips::Destroy() noexcept {
     watch_.UnwatchAll();
-    for (HoverTool* tool : {&kernelEntries_, &stackwalkEntries_, &fieldAreas_}) {
+    for (HoverTool* tool : {&kernelEntries_, &stackwalkEntries_, &providerEntries_, &fieldAreas_}) {
         *tool = HoverTool{};
     }
     if (tooltip_ != nullptr) {
@@ -277,7 +281,7 @@ void CMainDlgTips::setToolRect(const HoverTool& tool, const RECT& area) noexcept
 }
 
 CMainDlgTips::HoverTool& CMainDlgTips::toolOf(HWND window) noexcept {
-    for (HoverTool* list : {&kernelEntries_, &stackwalkEntries_}) {
+    for (HoverTool* list : {&kernelEntries_, &stackwalkEntries_, &providerEntries_}) {
         if (window == list->window) {
             return *list;
         }
@@ -345,7 +349,12 @@ bool CMainDlgTips::answerTextRequest(HoverTool& tool, NMHDR& header) {
     } else if (&tool == &stackwalkEntries_ && tool.part != kWholeList) {
         text_ = stackwalkEntryTip(dialog_,
                                   entryText(tool.window, LB_GETTEXTLEN, LB_GETTEXT, tool.part));
-    } else if (&tool != &fieldAreas_) {
+    } else if (&tool == &providerEntries_ && tool.part != kWholeList) {
+        text_ = providerEntryTip(tool.window, tool.part, *choices_);
+    }
+    // Away from the entries, and over a provider with nothing chosen for it, the list's own help.
+    if (text_.empty() && header.idFrom == kHoverToolId &&
+        (tool.part == kWholeList || &tool == &providerEntries_)) {
         composeControlText(::GetDlgCtrlID(tool.window));
     }
     auto& request = reinterpret_cast<NMTTDISPINFOW&>(header);

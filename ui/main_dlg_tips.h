@@ -3,6 +3,7 @@
 // entry of Kernel Stackwalk is and which flag it needs.
 #pragma once
 
+#include "settings/trace_settings.h"
 #include "ui/window_watch.h"
 
 #include <windows.h>
@@ -24,7 +25,8 @@ public:
     // the pointer first comes over the dialog, which keeps them out of the start-up. False when
     // the dialog cannot be watched; it then works on without tips, as it does when the platform
     // refuses the tooltip control.
-    [[nodiscard]] bool Attach(HWND dialog) noexcept;
+    // `choices` are the dialog's, whose provider options the Providers list's entries show.
+    [[nodiscard]] bool Attach(HWND dialog, const TraceSettings& choices) noexcept;
     // Before the dialog's window goes; also done by the destructor.
     void Destroy() noexcept;
 
@@ -67,6 +69,8 @@ private:
     bool tooltipTried_ = false;
     HoverTool kernelEntries_;
     HoverTool stackwalkEntries_;
+    HoverTool providerEntries_;
+    const TraceSettings* choices_ = nullptr;
     HoverTool fieldAreas_;
     std::array<HWND, kControlHelpCount> labels_{}; // each field's label, where it has one
     std::wstring text_;                            // the text last handed to the tooltip

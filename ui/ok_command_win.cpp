@@ -8,6 +8,8 @@
 #include "settings/exchange_win.h"
 #include "ui/save_dialog_win.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -103,20 +105,28 @@ void readSelections(HWND dialog, const ProviderGuids& guids, TraceSettings& sett
         settings.stackwalkEvents = selectedEntries(dialog, IDC_STACKWALK);
     }
     settings.providers = selectedProviders(dialog, guids);
+    // A provider the user deselected takes what the opened file chose for it along.
+    for (auto option = settings.providerOptions.begin();
+         option != settings.providerOptions.end();) {
+        const bool selected = std::find(settings.providers.begin(), settings.providers.end(),
+                                        option->first) != settings.providers.end();
+        option = selected ? std::next(option) : settings.providerOptions.erase(option);
+    }
 }
 
 } // namespace
 
-void runOkCommand(HWND dialog, TraceSettings& settings, const ProviderGuids& guids, ScriptUi& ui) {
+std::optional<std::wstring> checkedCaptureScript(HWND dialog, TraceSettings& settings,
+                                                 const ProviderGuids& guids, ScriptUi& ui) {
     if (!exchangeFromControls(dialog, settings)) {
         ui.showMessage(dialog, L"Please input valid data.");
-        return;
+        return std::nullopt;
     }
     readSelections(dialog, guids, settings);
-    const std::optional<std::wstring> script = BuildCaptureScript(settings);
+    std::optional<std::wstring> script = BuildCaptureScript(settings);
     if (!script) {
         ui.showMessage(dialog, L"Please input parameters.");
-        return;
+        return std::nullopt;
     }
     // Values and lines are checked as the bytes of the code page the script is saved in: the
     // prompt's line limit counts them, and another code page may read them otherwise.
@@ -130,9 +140,16 @@ void runOkCommand(HWND dialog, TraceSettings& settings, const ProviderGuids& gui
     };
     if (const std::optional<std::wstring> refusal = scriptRefusal(settings, *script, encoder)) {
         ui.showMessage(dialog, refusal->c_str());
-        return;
+        return std::nullopt;
     }
-    SaveCaptureScript(dialog, *script, ui);
+    return script;
+}
+
+void runOkCommand(HWND dialog, TraceSettings& settings, const ProviderGuids& guids, ScriptUi& ui) {
+    if (const std::optional<std::wstring> script =
+            checkedCaptureScript(dialog, settings, guids, ui)) {
+        SaveCaptureScript(dialog, *script, ui);
+    }
 }
 
 } // namespace corvane

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,13 @@ namespace corvane {
 // when nothing would be traced, and why when the command prompt would not run the script as
 // written; otherwise hands the script to SaveCaptureScript. `guids` are the Providers list's.
 void runOkCommand(HWND dialog, TraceSettings& settings, const ProviderGuids& guids, ScriptUi& ui);
+
+// The OK command up to the save dialog: the controls and selections read into `settings` (the
+// options of providers not selected dropped), and the script they make. Nothing, after the same
+// message OK shows, when OK would refuse them.
+[[nodiscard]] std::optional<std::wstring> checkedCaptureScript(HWND dialog, TraceSettings& settings,
+                                                               const ProviderGuids& guids,
+                                                               ScriptUi& ui);
 
 // The selected entries' texts of one of the dialog's lists, top to bottom as the list shows them.
 [[nodiscard]] std::vector<std::wstring> selectedEntries(HWND dialog, int listId);

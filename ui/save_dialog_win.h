@@ -19,4 +19,8 @@ void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui)
 void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui,
                        FilePlacement& placement);
 
+// Asks for a file name for a profile (*.profile) and writes the text there in UTF-8, with the
+// same writer; failures as for a script, in "Failed to create profile file.".
+void SaveProfile(HWND owner, const std::wstring& profileText, ScriptUi& ui);
+
 } // namespace corvane

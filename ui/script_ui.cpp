@@ -14,6 +14,10 @@ public:
         return GetSaveFileNameW(&request) != FALSE;
     }
 
+    bool getOpenFileName(OPENFILENAMEW& request) override {
+        return GetOpenFileNameW(&request) != FALSE;
+    }
+
     unsigned long commDlgExtendedError() override { return CommDlgExtendedError(); }
 
     LocalTime localTime() override {

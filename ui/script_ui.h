@@ -1,5 +1,5 @@
-// The user-facing platform calls of saving a capture script, behind one seam so that tests can
-// answer the save dialog and read the messages without a screen.
+// The user-facing platform calls of saving a capture script and opening a profile, behind one seam
+// so that tests can answer the file dialogs and read the messages without a screen.
 #pragma once
 
 #include "settings/trace_settings.h"
@@ -17,6 +17,8 @@ public:
     virtual void showMessage(HWND owner, const wchar_t* text) = 0;
     // The platform's save dialog; false when it ends without a file name.
     virtual bool getSaveFileName(OPENFILENAMEW& request) = 0;
+    // The platform's open dialog; false when it ends without a file name.
+    virtual bool getOpenFileName(OPENFILENAMEW& request) = 0;
     // Why the last dialog ended without a file name: 0 when the user cancelled.
     virtual unsigned long commDlgExtendedError() = 0;
     virtual LocalTime localTime() = 0;

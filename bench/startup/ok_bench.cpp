@@ -56,6 +56,8 @@ public:
         request.lpstrFile[path_.size()] = L'\0';
         return true;
     }
+    // The bench opens no file.
+    bool getOpenFileName(OPENFILENAMEW&) override { return false; }
     unsigned long commDlgExtendedError() override { return 0; }
     corvane::LocalTime localTime() override { return {2024, 1, 5, 9, 30, 0}; }
     HWND activeWindow() override { return nullptr; }

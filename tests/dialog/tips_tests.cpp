@@ -4,6 +4,7 @@
 
 #include "res/resource.h"
 #include "settings/descriptions.h"
+#include "tests/support/test_files.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -99,7 +100,7 @@ TEST_F(TipsTest, NoTwoControlsShowTheSameHelp) {
         EXPECT_TRUE(added) << "controls " << first->second << " and " << GetDlgCtrlID(child)
                            << " show the same help";
     }
-    EXPECT_GE(shownBy.size(), 19U);
+    EXPECT_GE(shownBy.size(), 18U);
 }
 
 TEST_F(TipsTest, AGroupEntryListsItsMembersAndTheBandBelowTheLastEntryShowsTheListsHelp) {
@@ -120,6 +121,22 @@ TEST_F(TipsTest, AGroupEntryListsItsMembersAndTheBandBelowTheLastEntryShowsTheLi
     ASSERT_GT(client.bottom, last.bottom + 2) << "no band below the last entry";
     EXPECT_EQ(listTipAt(IDC_KERNEL_FLAGS, {last.left + 2, last.bottom + 2}),
               fieldHelp(L"kernel-flag")->text);
+}
+
+TEST_F(TipsTest, AProviderEntryShowsWhatTheOpenedProfileChoseAndWhetherItIsRegistered) {
+    const std::wstring profile = scratch.file(L"options.profile");
+    ASSERT_TRUE(test_files::writeFileBytes(
+        profile, "provider = \"Microsoft-Windows-Win32k\" keywords=0x10 level=5 stack=on\n"
+                 "provider = Acme-Not-Here\n"));
+    session.dialog().OpenChoicesFile(profile);
+    ASSERT_TRUE(ui.messages.empty()) << ui.messages[0].text;
+    const auto tipOver = [this](const wchar_t* entry) {
+        const RECT rect = entryRect(IDC_PROVIDERS, entry);
+        return listTipAt(IDC_PROVIDERS, {rect.left + 2, (rect.top + rect.bottom) / 2});
+    };
+    EXPECT_EQ(tipOver(L"Microsoft-Windows-Win32k"), L"keywords=0x10 level=5 stack=yes");
+    EXPECT_EQ(tipOver(L"Acme-Not-Here"), L"Not registered on this machine.");
+    EXPECT_EQ(tipOver(L"Microsoft-Windows-Shell-Core"), fieldHelp(L"provider")->text);
 }
 
 TEST_F(TipsTest, AStackWalkEntrySaysWhetherItsFlagIsSelectedNow) {

@@ -108,6 +108,11 @@ public:
         request.lpstrFile[chosenPath->size()] = L'\0';
         return true;
     }
+    // Saving a script never opens a file.
+    bool getOpenFileName(OPENFILENAMEW&) override {
+        calls.emplace_back("getOpenFileName");
+        return false;
+    }
 
     unsigned long commDlgExtendedError() override {
         calls.emplace_back("commDlgExtendedError");
