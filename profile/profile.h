@@ -2,13 +2,13 @@
 // dialog, so that a script can be made again from a file that can be kept, shared and reviewed.
 #pragma once
 
+#include "profile/profile_keys.h"
 #include "settings/trace_settings.h"
 
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace corvane {
@@ -84,15 +84,9 @@ private:
     [[nodiscard]] bool readLine(std::wstring_view line, const std::wstring& where,
                                 Origins& scalarOrigins, std::wstring& error);
 
-    TraceSettings settings_;
-    std::wstring recorder_ = L"xperf";
+    profile_keys::ProfileValues values_;
     Origins profileOrigins_;    // per key of the table
     Origins assignmentOrigins_; // per key of the table
-    Origins kernelOrigins_;     // per catalogue entry: empty while not selected
-    Origins stackwalkOrigins_;
-    std::vector<std::wstring> providers_; // in the order given
-    std::unordered_map<std::wstring, std::wstring> providerOrigins_;
-    std::unordered_map<std::wstring, std::wstring> providerSpellings_; // folded: as first given
 };
 
 // The dialog's values when it opens: defaultTraceSettings, Heap clear, the first file mode.

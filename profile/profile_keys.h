@@ -1,5 +1,5 @@
-// The profile's keys, shared by its reader and its template: what each key holds and where it
-// goes in the settings.
+// The profile's keys, shared by its reader, its template and its writer: what each key holds, how
+// the reader takes its value and where that goes.
 #pragma once
 
 #include "settings/trace_settings.h"
@@ -7,17 +7,46 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace corvane::profile_keys {
 
 enum class KeyKind { Number, Check, Text, FileMode, KernelFlag, Stackwalk, Provider, Recorder };
 
-// One profile key: its name, what it holds and where that goes in the settings. Its help, which
-// the template prints, is the dialog's (fieldHelp).
+// What a profile and its assignments have given so far: each key's reader adds its value here.
+struct ProfileValues {
+    TraceSettings settings;
+    std::wstring recorder = L"xperf";
+    std::vector<std::wstring> kernelOrigins; // per catalogue entry: empty while not selected
+    std::vector<std::wstring> stackwalkOrigins;
+    std::vector<std::wstring> providers; // in the order given
+    std::unordered_map<std::wstring, std::wstring> providerOrigins;
+    std::unordered_map<std::wstring, std::wstring> providerSpellings; // folded: as first given
+};
+
+// A key's value as its line gives it (quotes kept, as a provider's options follow its quoted
+// name), without the quotes around all of it, and the line's place for messages ("line 7").
+struct KeyValue {
+    std::wstring_view given;
+    std::wstring_view value;
+    const std::wstring& where;
+};
+
+struct ProfileKey;
+// Takes a key's value into `values`; false with the reason, for a message that names the line.
+using ValueReader = bool (*)(const ProfileKey& key, const KeyValue& value, ProfileValues& values,
+                             std::wstring& error);
+
+// One profile key: its name, what it holds (which the template and the writer write by), how the
+// reader takes it, and where that goes in the settings. Its help, which the template prints, is
+// the dialog's (fieldHelp).
 struct ProfileKey {
     const wchar_t* name;
     KeyKind kind;
+    ValueReader read;
+    // A key of a list takes one name per line, on any number of lines; any other key is set once.
+    bool listed;
     std::uint32_t TraceSettings::*number;
     std::uint32_t minimum;
     std::uint32_t maximum;
@@ -43,6 +72,10 @@ inline constexpr const wchar_t* kRecorderNames[] = {L"xperf", L"wpr"};
 
 // In the field order of the settings record, which is also the template's order.
 [[nodiscard]] const std::vector<ProfileKey>& profileKeys();
+
+// "unknown file mode 'x'; did you mean 'y'?"
+[[nodiscard]] std::wstring unknownName(const wchar_t* what, std::wstring_view name,
+                                       const std::vector<std::wstring_view>& candidates);
 
 [[nodiscard]] bool isBlank(wchar_t c) noexcept;
 // Without the blanks at its ends.

@@ -2,10 +2,10 @@
 
 #include "script/capture_script.h"
 #include "script/script_format.h"
+#include "script/script_line_lexer.h"
 #include "settings/catalogues.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -16,21 +16,7 @@ namespace corvane {
 namespace {
 
 using namespace script_format;
-
-// How much of a line a message shows.
-constexpr std::size_t kShownLength = 64;
-
-std::wstring shown(std::wstring_view text) {
-    if (text.empty()) {
-        return L"an empty line";
-    }
-    const bool cut = text.size() > kShownLength;
-    return L"'" + std::wstring(text.substr(0, kShownLength)) + (cut ? L"...'" : L"'");
-}
-
-bool isControl(wchar_t c) noexcept {
-    return (c < L' ' && c != L'\t') || c == 0x7F;
-}
+using namespace script_lexer;
 
 // One provider's entry as the script gives it.
 struct Entry {
@@ -38,93 +24,6 @@ struct Entry {
     std::optional<std::uint64_t> keywords;
     std::optional<std::uint8_t> level;
     bool stack = false;
-};
-
-// One line, read from its start; a failure names what was expected where the reading stopped.
-class LineReader {
-public:
-    LineReader(std::wstring_view line, std::size_t number, ScriptFormError& error)
-        : line_(line), number_(number), error_(error) {}
-
-    [[nodiscard]] bool fail(std::wstring expected) {
-        const std::wstring_view rest = line_.substr(at_);
-        error_ = {number_, std::move(expected),
-                  rest.empty() ? L"the end of the line" : shown(rest)};
-        return false;
-    }
-    [[nodiscard]] bool skip(std::wstring_view literal) {
-        if (line_.substr(at_, literal.size()) != literal) {
-            return false;
-        }
-        at_ += literal.size();
-        return true;
-    }
-    [[nodiscard]] bool skip(wchar_t c) { return skip(std::wstring_view(&c, 1)); }
-    [[nodiscard]] bool take(std::wstring_view literal) {
-        return skip(literal) || fail(L"'" + std::wstring(literal) + L"'");
-    }
-    // The non-empty text up to the first `delimiter`, which is left to read.
-    [[nodiscard]] bool takeUntil(std::wstring_view delimiter, std::wstring& value,
-                                 const wchar_t* what) {
-        const std::size_t end = line_.find(delimiter, at_);
-        if (end == std::wstring_view::npos || end == at_) {
-            return fail(std::wstring(what) + L" and '" + std::wstring(delimiter) + L"'");
-        }
-        value = line_.substr(at_, end - at_);
-        at_ = end;
-        return true;
-    }
-    [[nodiscard]] bool takeQuoted(std::wstring& value, const wchar_t* what) {
-        return take(L"\"") && takeUntil(L"\"", value, what) && take(L"\"");
-    }
-    // Digits in `base`, at least one, up to `largest`.
-    [[nodiscard]] bool takeNumber(unsigned base, std::uint64_t largest, std::uint64_t& value,
-                                  const wchar_t* what) {
-        const std::size_t start = at_;
-        value = 0;
-        for (; at_ < line_.size(); ++at_) {
-            const auto c = static_cast<std::uint64_t>(line_[at_]);
-            const std::uint64_t digit = c >= '0' && c <= '9'   ? c - '0'
-                                        : c >= 'a' && c <= 'f' ? c - 'a' + 10U
-                                        : c >= 'A' && c <= 'F' ? c - 'A' + 10U
-                                                               : base;
-            if (digit >= base) {
-                break;
-            }
-            if (value > (largest - digit) / base) {
-                at_ = start;
-                return fail(what);
-            }
-            value = value * base + digit;
-        }
-        if (at_ == start) {
-            return fail(what);
-        }
-        return true;
-    }
-    // Names of a catalogue joined by "+"; the first other name is refused where it stands.
-    template <std::size_t N>
-    [[nodiscard]] bool takeNames(const std::array<const wchar_t*, N>& catalogue,
-                                 std::vector<std::wstring>& names, const wchar_t* what) {
-        do {
-            const std::size_t end = std::min(line_.find_first_of(L"+ ", at_), line_.size());
-            const std::wstring_view name = line_.substr(at_, end - at_);
-            if (std::find(catalogue.begin(), catalogue.end(), name) == catalogue.end()) {
-                return fail(what);
-            }
-            names.emplace_back(name);
-            at_ = end;
-        } while (skip(kEntrySeparator));
-        return true;
-    }
-    [[nodiscard]] std::wstring_view rest() const { return line_.substr(at_); }
-    [[nodiscard]] bool end() { return at_ == line_.size() || fail(L"the end of the line"); }
-
-private:
-    std::wstring_view line_;
-    std::size_t at_ = 0;
-    std::size_t number_;
-    ScriptFormError& error_;
 };
 
 class ScriptReader {
@@ -237,13 +136,13 @@ private:
         if (!nameForm_) {
             return true;
         }
-        LineReader reader(line, next_, error_);
+        LineLexer reader(line, next_, error_);
         return reader.take(kTracingFlagsSetStart) &&
                reader.takeUntil(kTracingFlagsSetEnd, heapName_, L"an image name") &&
                reader.take(kTracingFlagsSetEnd) && reader.end();
     }
 
-    [[nodiscard]] bool readLogFileOptions(LineReader& reader, std::wstring& path) {
+    [[nodiscard]] bool readLogFileOptions(LineLexer& reader, std::wstring& path) {
         if (!reader.take(kLogPathOption) || !reader.takeQuoted(path, L"a log path")) {
             return false;
         }
@@ -283,7 +182,7 @@ private:
         if (!kernel_) {
             return true;
         }
-        LineReader reader(line, next_, error_);
+        LineLexer reader(line, next_, error_);
         if (!reader.take(kKernelStart) ||
             !reader.takeNames(KernelFlagCatalogue, settings_.kernelFlags,
                               L"a kernel flag or group (corvane-script --list kernel)")) {
@@ -297,7 +196,7 @@ private:
         return readLogFileOptions(reader, settings_.kernelPath);
     }
 
-    [[nodiscard]] bool readEntries(LineReader& reader) {
+    [[nodiscard]] bool readEntries(LineLexer& reader) {
         do {
             Entry entry;
             if (!reader.takeQuoted(entry.name, L"a provider's name")) {
@@ -340,7 +239,7 @@ private:
         if (!user_) {
             return true;
         }
-        LineReader reader(line, next_, error_);
+        LineLexer reader(line, next_, error_);
         if (!reader.take(kSessionStart) ||
             !reader.takeUntil(kProvidersOption, settings_.sessionName, L"a session name") ||
             !reader.take(kProvidersOption)) {
@@ -375,7 +274,7 @@ private:
             return true;
         }
         settings_.heapEnabled = 1;
-        LineReader reader(line, next_, error_);
+        LineLexer reader(line, next_, error_);
         std::wstring pids;
         if (!reader.take(kSessionStart) ||
             !reader.takeUntil(kHeapPids, settings_.heapSessionName, L"a heap session name") ||
@@ -403,7 +302,7 @@ private:
         if (!nextLine(line, shown(stop))) {
             return false;
         }
-        LineReader reader(line, next_, error_);
+        LineLexer reader(line, next_, error_);
         if (!reader.take(stop) || !reader.takeQuoted(settings_.etlOutPath, L"the output path") ||
             !reader.end() || !exactLine(L"") ||
             !exactLine(std::wstring(kXperf) + L" \"" + settings_.etlOutPath + L"\"")) {
@@ -427,29 +326,6 @@ private:
     bool logOptionsRead_ = false;
 };
 
-// The lines without their CR LF; false at a line that Corvane's lines never are.
-bool splitLines(std::wstring_view script, std::vector<std::wstring_view>& lines,
-                ScriptFormError& error) {
-    while (!script.empty()) {
-        const std::size_t end = script.find(kLineEnd);
-        const std::wstring_view line = script.substr(0, end);
-        const auto control = std::find_if(line.begin(), line.end(), isControl);
-        if (control != line.end()) {
-            const auto at = static_cast<std::size_t>(control - line.begin());
-            error = {lines.size() + 1, L"no control character (Corvane writes none)",
-                     shown(line.substr(at))};
-            return false;
-        }
-        if (end == std::wstring_view::npos) {
-            error = {lines.size() + 1, L"CR LF", L"the end of the script"};
-            return false;
-        }
-        lines.push_back(line);
-        script.remove_prefix(end + kLineEnd.size());
-    }
-    return true;
-}
-
 // The lists as the dialog's lists give them: catalogue order, or the Providers list's order,
 // each name once.
 void putInListOrder(TraceSettings& settings, const ProviderListOrder& providerOrder) {
@@ -467,33 +343,6 @@ void putInListOrder(TraceSettings& settings, const ProviderListOrder& providerOr
     std::vector<std::wstring>& providers = settings.providers;
     std::stable_sort(providers.begin(), providers.end(), providerOrder);
     providers.erase(std::unique(providers.begin(), providers.end()), providers.end());
-}
-
-// The first line where the script differs from `expected`, shown from the word that differs.
-ScriptFormError firstDifference(const std::vector<std::wstring_view>& lines,
-                                const std::wstring& expected) {
-    std::vector<std::wstring_view> expectedLines;
-    ScriptFormError ignored;
-    static_cast<void>(splitLines(expected, expectedLines, ignored));
-    for (std::size_t i = 0; i < std::max(lines.size(), expectedLines.size()); ++i) {
-        if (i == lines.size()) {
-            return {i + 1, shown(expectedLines[i]), L"the end of the script"};
-        }
-        if (i == expectedLines.size()) {
-            return {i + 1, L"the end of the script", shown(lines[i])};
-        }
-        const std::wstring_view line = lines[i];
-        const std::wstring_view wanted = expectedLines[i];
-        if (line != wanted) {
-            const auto mismatch =
-                std::mismatch(line.begin(), line.end(), wanted.begin(), wanted.end());
-            std::size_t at = static_cast<std::size_t>(mismatch.first - line.begin());
-            const std::size_t blank = line.rfind(L' ', at == 0 ? 0 : at - 1);
-            at = blank == std::wstring_view::npos || at == 0 ? 0 : blank + 1;
-            return {i + 1, shown(wanted.substr(at)), shown(line.substr(at))};
-        }
-    }
-    return {};
 }
 
 } // namespace
