@@ -92,10 +92,11 @@ bool isWprCall(const std::wstring& arguments) {
     return std::regex_match(arguments, calls);
 }
 
-// Whether the file of `FILE!NAME` exists and defines the profile NAME as WPR demands: a File and a
-// Memory version, each named NAME with the Id NAME.DetailLevel.LoggingMode. The grammar takes NAME
-// in ASCII letters, digits and '_' only.
-bool definesProfile(const std::wstring& fileAndName) {
+// Whether the file of `FILE!NAME` exists and defines the version of the profile NAME that the start
+// picks, named NAME with the Id NAME.DetailLevel.LoggingMode: File with -filemode, else Memory.
+// WPR takes a file without the other version (Microsoft's WSL profile has File versions alone).
+// The grammar takes NAME in ASCII letters, digits and '_' only.
+bool definesProfile(const std::wstring& fileAndName, bool fileMode) {
     const std::size_t bang = fileAndName.rfind(L'!');
     std::FILE* const file = _wfopen(fileAndName.substr(0, bang).c_str(), L"rb");
     if (file == nullptr) {
@@ -113,7 +114,7 @@ bool definesProfile(const std::wstring& fileAndName) {
                                                   "\")[^>]*\\bId=\"" + name +
                                                   "\\.(Verbose|Light)\\." + mode + "\""));
     };
-    return defines("File") && defines("Memory");
+    return defines(fileMode ? "File" : "Memory");
 }
 
 // HRESULTs as wpr.exe returns them, which cmd shows as negative numbers.
@@ -190,8 +191,10 @@ int main() {
         image.size() >= 9 && _wcsicmp(image.c_str() + image.size() - 9, L"xperf.exe") == 0;
     const bool asWpr =
         image.size() >= 8 && _wcsicmp(image.c_str() + image.size() - 8, L"\\wpr.exe") == 0;
-    const bool error = (asXperf && !isXperfCall(led)) || (asWpr && !isWprCall(led)) ||
-                       (asWpr && led.rfind(L"\x01-start", 0) == 0 && !definesProfile(arguments[2]));
+    const bool error =
+        (asXperf && !isXperfCall(led)) || (asWpr && !isWprCall(led)) ||
+        (asWpr && led.rfind(L"\x01-start", 0) == 0 &&
+         !definesProfile(arguments[2], led.find(L"\x01-filemode") != std::wstring::npos));
     if (error) {
         record += ",\"error\":\"the arguments make none of the program's calls\"";
     }
