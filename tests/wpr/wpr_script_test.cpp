@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,86 +33,41 @@ std::vector<std::wstring> lines(const std::wstring& script) {
     return found;
 }
 
-// The word cmd runs on a line, past its conditions: "if [/i] [not] (defined X | exist X | A op B)"
-// and "for ... do". Words are split at blanks outside quotes and keep their quotes.
-std::wstring commandWord(const std::wstring& line) {
-    std::size_t at = 0;
-    const auto next = [&line, &at] {
-        at = std::min(line.find_first_not_of(L' ', at), line.size());
-        std::wstring word;
-        for (bool quoted = false; at < line.size() && (quoted || line[at] != L' '); ++at) {
-            quoted = quoted != (line[at] == L'"');
-            word.push_back(line[at]);
-        }
-        return word;
-    };
-    for (std::wstring word = next();; word = next()) {
-        if (word == L"if") {
-            word = next();
-            word = word == L"/i" ? next() : word;
-            word = word == L"not" ? next() : word;
-            if (word == L"defined" || word == L"exist") {
-                next();
-            } else if (word.find(L"==") == std::wstring::npos) {
-                next(); // the operator and the second operand
-                next();
-            }
-        } else if (word == L"for") {
-            while (at < line.size() && next() != L"do") {
-            }
-        } else if (word == L"call") {
-            return L"call " + next(); // a label of the script, or a program
-        } else {
-            return word;
-        }
-    }
-}
-
 TEST(WprScript, StartsOnlyWprRegAndTheElevationProbeEachByItsFullPath) {
     WprProfile profile;
     profile.profileName = L"Corvane";
     profile.fileMode = true;
     const std::wstring script = *BuildWprScript(heapByName(), profile, L"capture.wprp");
-    const std::set<std::wstring> builtIns = {L"",
-                                             L"@echo",
-                                             L"setlocal",
-                                             L"set",
-                                             L"rem",
-                                             L"echo",
-                                             L"pause",
-                                             L"goto",
-                                             L"exit",
-                                             L"md",
-                                             L"(",
-                                             L")",
-                                             L"call :HexOfStatus",
-                                             L"call :HexDigit"};
-    const std::set<std::wstring> programs = {L"\"%SystemRoot%\\System32\\wpr.exe\"",
-                                             L"\"%SystemRoot%\\System32\\reg.exe\"",
-                                             L"\"%SystemRoot%\\System32\\fltmc.exe\""};
-    std::set<std::wstring> started;
+    // What cmd runs on a line, past "if [/i] [not] CONDITION" and "for ... do" (quotes kept).
+    const std::wregex conditions(
+        LR"(^((if (/i )?(not )?(defined \S+|exist "[^"]*"|"[^"]*"=="[^"]*")"
+        LR"(|\S+ (equ|neq) \S+)|for .*? do) )*)");
+    const std::wregex command(LR"(^("[^"]*"|[^ ]*( :\w+)?))");
+    const std::wstring allowed =
+        L"||@echo|setlocal|set|echo|pause|goto|exit|md|(|)|call :HexOfStatus"
+        L"|call :HexDigit|\"%SystemRoot%\\System32\\wpr.exe\""
+        L"|\"%SystemRoot%\\System32\\reg.exe\""
+        L"|\"%SystemRoot%\\System32\\fltmc.exe\"|";
+    std::set<std::wstring> programs;
     for (const std::wstring& line : lines(script)) {
         SCOPED_TRACE(std::string(line.begin(), line.end()));
         if (line.rfind(L"rem ", 0) == 0 || line.rfind(L":", 0) == 0) {
             continue;
         }
-        const std::wstring word = commandWord(line);
-        EXPECT_TRUE(builtIns.count(word) != 0 || programs.count(word) != 0);
-        if (programs.count(word) != 0) {
-            started.insert(word);
-        }
+        std::wsmatch word;
+        const std::wstring rest = std::regex_replace(line, conditions, L"");
+        ASSERT_TRUE(std::regex_search(rest, word, command));
+        const std::wstring started = word[1];
+        EXPECT_NE(allowed.find(L"|" + started + L"|"), std::wstring::npos);
+        programs.insert(started.find(L".exe") != std::wstring::npos ? started : L"");
         // Nothing that cmd looks up on the search path itself.
         EXPECT_EQ(line.find(L"$PATH"), std::wstring::npos);
     }
-    EXPECT_EQ(started.size(), 2U); // wpr.exe and the probe; reg.exe is allowed, not needed
+    EXPECT_EQ(programs.size(), 3U); // wpr.exe, the probe and "": reg.exe is allowed, not needed
     // The script's arguments are read once, quoted, and only to be compared with "cancel".
-    std::size_t reads = 0;
-    for (std::size_t at = script.find(L"%~1"); at != std::wstring::npos;
-         at = script.find(L"%~1", at + 1)) {
-        ++reads;
-    }
-    EXPECT_EQ(reads, 1U);
-    EXPECT_NE(script.find(L"if /i \"%~1\"==\"cancel\" goto Cancel"), std::wstring::npos);
+    const std::size_t compared = script.find(L"if /i \"%~1\"==\"cancel\" goto Cancel");
+    EXPECT_NE(compared, std::wstring::npos);
+    EXPECT_EQ(script.find(L"%~1", compared + 8), std::wstring::npos);
     EXPECT_EQ(script.find(L"%1"), std::wstring::npos);
     EXPECT_EQ(script.find(L"%*"), std::wstring::npos);
 }
