@@ -12,14 +12,26 @@ constexpr std::wstring_view kLineEnd = L"\r\n";
 // An absent piece still leaves its line in place, holding one space, as in the xperf script.
 constexpr std::wstring_view kEmptySlot = L" ";
 
+// Every program by its full path and extension: cmd looks nothing up on the search path, where
+// the user-writable WindowsApps folder and, through PATHEXT, a planted wpr.bat could stand in
+// for it. wpr.exe is part of Windows 10 and later in System32, and the inbox copy records
+// everything the profile asks for; a newer one from the toolkit is not needed.
+constexpr std::wstring_view kWpr = L"\"%SystemRoot%\\System32\\wpr.exe\""sv;
+
 enum class Piece {
     Text,
-    HeapTracingOn,
+    HeapNote,
+    MakeFolder,
+    CheckFolder,
+    Capturing,
     Start,
+    HeapTracingOn,
+    StopPrompt,
     Stop,
     HeapTracingOff,
     TraceWhere,
     Viewer,
+    Cancel,
 };
 
 struct FrameLine {
@@ -27,10 +39,23 @@ struct FrameLine {
     std::wstring_view text;
 };
 
+// Codes of wpr.exe, which exits with an HRESULT that cmd reads as a negative decimal:
+// - 0xC5585011 (-984068079), "Failed to enable the policy to profile system performance": a
+//   prompt without elevation lacks the privilege to profile the system. wpr prints it so; it is
+//   not in Microsoft's documentation. 0x80070005 (-2147024891) is the plain access denied.
+// - 0xC5583001 (-984076287), a WPR recording already runs, and 0xC5583000 (-984076288), none
+//   runs: as Microsoft's New-MpPerformanceRecording (ConfigDefenderPerformance module, shipped
+//   with Windows) reads wpr's codes, beside 0x80070008 (-2147024888), too little memory for the
+//   buffers.
+// - 0x800700B7 (-2147024713), ERROR_ALREADY_EXISTS (183, "System Error Codes (0-499)"): "The
+//   event collector was already running". The note of "WPR Command-Line Options"
+//   (learn.microsoft.com/windows-hardware/test/wpt/wpr-command-line-options) says so when xperf
+//   or another user of the NT Kernel Logger records; -cancel ends only WPR's own recordings.
+
 // Every entry becomes one line ended by CR LF. The frame guards itself against the prompt that
-// runs it: delayed expansion would read a '!' of the profile's path or a value, cmd would run a
-// wpr.bat of the current folder in wpr.exe's place, and a variable named ERRORLEVEL would hide
-// the exit code of the last program.
+// runs it: delayed expansion would read a '!' of the profile's path or a value, a program of the
+// current folder could run in place of one named without a path, and a variable named ERRORLEVEL
+// would hide the exit code of the last program.
 constexpr FrameLine kScriptTemplate[] = {
     {Piece::Text, L"@echo off"},
     {Piece::Text, L"setlocal DisableDelayedExpansion"},
@@ -41,50 +66,116 @@ constexpr FrameLine kScriptTemplate[] = {
                   L"beside it."},
     {Piece::Text, L"rem It needs wpr.exe (Windows Performance Recorder, part of Windows 10 and "
                   L"later)."},
+    {Piece::Text, L"rem Run it with the word cancel after its name to end a recording that it "
+                  L"left running, without saving it."},
+    {Piece::HeapNote, {}},
+    {Piece::Text, L""},
+    // fltmc lists the minifilter drivers, which only an elevated prompt may ("Development and
+    // Testing Tools", learn.microsoft.com/windows-hardware/drivers/ifs): a look that changes
+    // nothing, and unlike "net session" needs no Server service.
+    {Piece::Text, L"\"%SystemRoot%\\System32\\fltmc.exe\" >nul 2>&1"},
+    {Piece::Text, L"if %errorlevel% neq 0 goto NotElevated"},
+    {Piece::Text, L"if /i \"%~1\"==\"cancel\" goto Cancel"},
+    {Piece::MakeFolder, {}},
+    {Piece::CheckFolder, {}},
     {Piece::Text, L""},
     {Piece::Text, L"echo Press a key when ready to start..."},
     {Piece::Text, L"pause"},
     {Piece::Text, L"echo ."},
-    {Piece::Text, L"echo ...Capturing..."},
+    {Piece::Capturing, {}},
     {Piece::Text, L"echo ."},
+    {Piece::Start, {}},
+    // if errorlevel 1 would take a negative HRESULT for a running trace.
+    {Piece::Text, L"set \"WprStatus=%errorlevel%\""},
+    {Piece::Text, L"if %WprStatus% neq 0 goto StartFailed"},
+    // Only after this run's own start, which wpr refuses while another recording runs: a second
+    // run then leaves the switch as the first one set it.
     {Piece::HeapTracingOn, {}},
     {Piece::Text, L""},
-    {Piece::Start, {}},
-    // wpr exits with an HRESULT, which cmd reads as a negative number: "if errorlevel 1" would
-    // take a failed start for a running trace.
-    {Piece::Text, L"set \"WprStatus=%errorlevel%\""},
-    {Piece::Text, L"if not %WprStatus% equ 0 goto StartFailed"},
-    {Piece::Text, L""},
-    {Piece::Text, L"echo Press a key when you want to stop..."},
+    {Piece::StopPrompt, {}},
     {Piece::Text, L"pause"},
     {Piece::Text, L"echo ."},
     {Piece::Text, L"echo ...Stopping..."},
     {Piece::Text, L"echo ."},
-    {Piece::Text, L""},
+    // No -skipPdbGen: the NGEN symbol files that the stop writes beside the trace let WPA on
+    // another machine name the frames of precompiled .NET code, and these traces are made to be
+    // carried off. Microsoft's ADPerf collection script passes it, on Server 2022 and later, to
+    // stop sooner.
     {Piece::Stop, {}},
     {Piece::Text, L"set \"WprStatus=%errorlevel%\""},
     {Piece::HeapTracingOff, {}},
-    {Piece::Text, L"if not %WprStatus% equ 0 goto StopFailed"},
+    {Piece::Text, L"if %WprStatus% neq 0 goto StopFailed"},
     {Piece::Text, L""},
     {Piece::TraceWhere, {}},
-    // WPA is not part of Windows: it opens the trace only where it is installed. cmd's own
-    // search of the path, for where.exe is one more program to find (and Wine's finds anything).
-    {Piece::Text, L"set \"WpaPath=\""},
-    {Piece::Text, L"for %%W in (wpa.exe) do set \"WpaPath=%%~$PATH:W\""},
     {Piece::Viewer, {}},
     {Piece::Text, L"exit /b 0"},
     {Piece::Text, L""},
+    {Piece::Text, L":NotElevated"},
+    {Piece::Text, L"echo This script must run from an elevated command prompt: start Command "
+                  L"Prompt with Run as administrator and run it there. See troubleshooting.md in "
+                  L"Corvane's documentation."},
+    {Piece::Text, L"exit /b 1"},
+    {Piece::Text, L""},
+    {Piece::Text, L":NoFolder"},
+    {Piece::Text, L"echo The folder of the trace cannot be made. Choose another etl-out-path. See "
+                  L"troubleshooting.md in Corvane's documentation."},
+    {Piece::Text, L"exit /b 1"},
+    {Piece::Text, L""},
     {Piece::Text, L":StartFailed"},
-    {Piece::Text, L"echo wpr.exe could not start the recording: exit code %WprStatus%."},
-    {Piece::Text, L"echo Run the script from an elevated command prompt. If another recording is "
-                  L"running, wpr -cancel ends it."},
-    {Piece::HeapTracingOff, {}},
+    {Piece::Text, L"call :HexOfStatus"},
+    {Piece::Text, L"set \"WprCause=\""},
+    {Piece::Text, L"if %WprStatus% equ -984068079 set \"WprCause=The prompt is not elevated: "
+                  L"run the script from a command prompt started with Run as administrator.\""},
+    {Piece::Text, L"if %WprStatus% equ -2147024891 set \"WprCause=The prompt is not elevated: "
+                  L"run the script from a command prompt started with Run as administrator.\""},
+    {Piece::Text, L"if %WprStatus% equ -984076287 set \"WprCause=A WPR recording is already "
+                  L"running: wpr -cancel ends it, losing its data.\""},
+    {Piece::Text, L"if %WprStatus% equ -2147024713 set \"WprCause=Another tool holds the NT "
+                  L"Kernel Logger: end it with xperf -stop or logman stop \"NT Kernel Logger\" "
+                  L"-ets, or close xperf, Process Monitor or Process Explorer.\""},
+    {Piece::Text, L"if %WprStatus% equ -2147024888 set \"WprCause=Too little memory for the "
+                  L"buffers: close some programs and try again.\""},
+    {Piece::Text, L"echo wpr.exe could not start the recording: error 0x%WprHex%. %WprCause% See "
+                  L"troubleshooting.md in Corvane's documentation."},
     {Piece::Text, L"exit /b %WprStatus%"},
     {Piece::Text, L""},
+    // The stop's code names no cause: what stays true is that the recording may still run.
     {Piece::Text, L":StopFailed"},
-    {Piece::Text, L"echo wpr.exe could not stop the recording and write the trace: exit code "
-                  L"%WprStatus%."},
+    {Piece::Text, L"call :HexOfStatus"},
+    {Piece::Text, L"echo wpr.exe could not stop the recording and write the trace: error "
+                  L"0x%WprHex%. The recording may still run: \"%~nx0\" cancel or wpr -cancel "
+                  L"ends it, losing its data. See troubleshooting.md in Corvane's documentation."},
     {Piece::Text, L"exit /b %WprStatus%"},
+    {Piece::Text, L""},
+    {Piece::Text, L":Cancel"},
+    {Piece::Cancel, {}},
+    {Piece::Text, L"set \"WprStatus=%errorlevel%\""},
+    {Piece::HeapTracingOff, {}},
+    {Piece::Text, L"if %WprStatus% equ 0 echo The recording is cancelled; nothing was saved."},
+    {Piece::Text, L"if %WprStatus% equ -984076288 echo No WPR recording was running."},
+    {Piece::Text, L"if %WprStatus% equ -984076288 exit /b 0"},
+    {Piece::Text, L"if %WprStatus% equ 0 exit /b 0"},
+    {Piece::Text, L"call :HexOfStatus"},
+    {Piece::Text, L"echo wpr.exe could not cancel the recording: error 0x%WprHex%. See "
+                  L"troubleshooting.md in Corvane's documentation."},
+    {Piece::Text, L"exit /b %WprStatus%"},
+    {Piece::Text, L""},
+    // The code as Microsoft prints it, in eight hex digits. cmd's %=ExitCode% gives them on
+    // Windows but is empty in Wine's cmd, and Wine's "set /a" has no shift: two halves of 16 bits,
+    // taken by division, that set /a computes alike in both.
+    {Piece::Text, L":HexOfStatus"},
+    {Piece::Text, L"set /a \"WprLow=WprStatus & 65535\""},
+    {Piece::Text, L"set /a \"WprHigh=((WprStatus - WprLow) / 65536) & 65535\""},
+    {Piece::Text, L"set \"WprHex=\""},
+    {Piece::Text, L"for %%P in (WprHigh WprLow) do for %%D in (4096 256 16 1) do ("},
+    {Piece::Text, L"  set /a \"WprDigit=(%%P / %%D) %% 16 + 1\""},
+    {Piece::Text, L"  call :HexDigit"},
+    {Piece::Text, L")"},
+    {Piece::Text, L"exit /b 0"},
+    {Piece::Text, L":HexDigit"},
+    {Piece::Text, L"for /f \"tokens=%WprDigit%\" %%H in (\"0 1 2 3 4 5 6 7 8 9 A B C D E F\") "
+                  L"do set \"WprHex=%WprHex%%%H\""},
+    {Piece::Text, L"exit /b 0"},
 };
 
 struct Assembly {
@@ -102,17 +193,50 @@ void appendQuoted(std::wstring& out, std::wstring_view text) {
 
 // By image name WPR, like xperf's registry value, selects the process before it starts.
 void appendHeapTracing(std::wstring& out, const TraceSettings& settings, std::wstring_view state) {
-    out += L"wpr -heaptracingconfig \""sv;
+    out += kWpr;
+    out += L" -heaptracingconfig \""sv;
     out += settings.heapProcess;
     out += L".exe\" "sv;
     out += state;
 }
 
+// The folder of the trace, through for's path modifiers, as wpr -stop does not make it.
+void appendTraceFolder(std::wstring& out, const TraceSettings& settings, std::wstring_view then) {
+    out += L"for %%F in ("sv;
+    appendQuoted(out, settings.etlOutPath);
+    out += L") do if not exist \"%%~dpF\" "sv;
+    out += then;
+}
+
 void appendLine(std::wstring& out, const FrameLine& line, const Assembly& assembly) {
     const TraceSettings& settings = assembly.settings;
+    const bool fileMode = assembly.profile.fileMode;
     switch (line.piece) {
     case Piece::Text:
         out += line.text;
+        return;
+    case Piece::HeapNote:
+        // No value on a rem line: cmd still expands its '%'.
+        if (assembly.heapByName) {
+            out += L"rem Cancelling also switches the heap tracing of the traced program off."sv;
+            return;
+        }
+        break;
+    case Piece::MakeFolder:
+        appendTraceFolder(out, settings, L"md \"%%~dpF\" 2>nul"sv);
+        return;
+    case Piece::CheckFolder:
+        appendTraceFolder(out, settings, L"goto NoFolder"sv);
+        return;
+    case Piece::Capturing:
+        // WPR's memory mode, its default, keeps the newest events in its buffers and writes
+        // them only at the stop.
+        out += fileMode ? L"echo ...Capturing..."sv
+                        : L"echo ...Capturing: the latest events are kept in memory..."sv;
+        return;
+    case Piece::StopPrompt:
+        out += fileMode ? L"echo Press a key when you want to stop..."sv
+                        : L"echo Press a key to save the last events held in memory and stop..."sv;
         return;
     case Piece::HeapTracingOn:
     case Piece::HeapTracingOff:
@@ -124,25 +248,32 @@ void appendLine(std::wstring& out, const FrameLine& line, const Assembly& assemb
         break;
     case Piece::Start:
         // The profile is found in the script's own folder, so the pair may be moved together.
-        out += L"wpr -start \"%~dp0"sv;
+        out += kWpr;
+        out += L" -start \"%~dp0"sv;
         out += assembly.profileFileName;
         out.push_back(L'!');
         out += assembly.profile.profileName;
         out.push_back(L'"');
-        if (assembly.profile.fileMode) {
+        if (fileMode) {
             out += L" -filemode"sv;
         }
         return;
     case Piece::Stop:
-        out += L"wpr -stop "sv;
+        out += kWpr;
+        out += L" -stop "sv;
         appendQuoted(out, settings.etlOutPath);
+        return;
+    case Piece::Cancel:
+        out += kWpr;
+        out += L" -cancel"sv;
         return;
     case Piece::TraceWhere:
         out += L"echo The trace is in "sv;
         appendQuoted(out, settings.etlOutPath);
         return;
     case Piece::Viewer:
-        out += L"if defined WpaPath \"%WpaPath%\" -i "sv;
+        // WPA is no part of Windows and may be anywhere: the user starts the one they trust.
+        out += L"echo To open it in Windows Performance Analyzer: wpa "sv;
         appendQuoted(out, settings.etlOutPath);
         return;
     }
@@ -162,8 +293,8 @@ std::optional<std::wstring> BuildWprScript(const TraceSettings& settings, const 
         settings.heapEnabled != 0 && heapTargetForm(settings.heapProcess) == HeapTargetForm::Name;
 
     std::wstring script;
-    script.reserve(2048 + profileFileName.size() + 3 * settings.etlOutPath.size() +
-                   3 * settings.heapProcess.size());
+    script.reserve(6144 + profileFileName.size() + 6 * settings.etlOutPath.size() +
+                   4 * settings.heapProcess.size());
     for (const FrameLine& line : kScriptTemplate) {
         appendLine(script, line, assembly);
         script += kLineEnd;

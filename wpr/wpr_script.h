@@ -1,5 +1,6 @@
 // The command script that records the WPR profile beside it with wpr.exe, in the steps of the
-// xperf script: a key to start, a key to stop, the trace merged into the ETL Out Path.
+// xperf script: a key to start, a key to stop, the trace merged into the ETL Out Path; run with
+// the word cancel, it ends a recording that it left running.
 #pragma once
 
 #include "settings/trace_settings.h"

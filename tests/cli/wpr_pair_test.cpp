@@ -45,7 +45,8 @@ TEST(WprPair, NamesTheProfileAfterTheScriptAndTheScriptFindsItInItsFolder) {
         ASSERT_EQ(host.run(words(L"p.txt --recorder wpr " + entry[0])), kExitDone)
             << toUtf8(host.errors);
         ASSERT_EQ(host.files.size(), 3U);
-        const std::string start = "wpr -start \"%~dp0" + toUtf8(entry[3]) + "!Corvane\" -filemode";
+        const std::string start =
+            "wpr.exe\" -start \"%~dp0" + toUtf8(entry[3]) + "!Corvane\" -filemode";
         EXPECT_NE(host.files[entry[1]].find(start), std::string::npos);
         EXPECT_EQ(host.files[entry[2]].rfind("<?xml version=\"1.0\" encoding=\"utf-8\"?>", 0), 0U);
     }

@@ -2,8 +2,11 @@
 // log file named by CORVANE_STANDIN_LOG, one JSON object a line. Every UTF-16 unit outside
 // printable ASCII is written as \uXXXX, so the log is ASCII and keeps even lone surrogates exactly
 // as the program received them. As xperf it reads its arguments by xperf's grammar and fails,
-// with an "error" in its record, on anything else; as wpr likewise, and its -start fails with the
-// exit code in CORVANE_WPR_START_FAILS where that is set, as wpr does with an HRESULT.
+// with an "error" in its record, on anything else; as wpr likewise. As wpr it also keeps wpr's one
+// recording as a file beside the log and fails as wpr does, with an HRESULT: -start while one
+// runs, -stop and -cancel while none does, and -start or -stop with the code in
+// CORVANE_WPR_START_FAILS or CORVANE_WPR_STOP_FAILS where that is set. As fltmc, the elevation
+// probe, it takes no arguments and is refused access where CORVANE_STANDIN_NOT_ELEVATED is set.
 #include "tests/support/console_tool.h"
 
 #include <windows.h>
@@ -89,10 +92,11 @@ bool isWprCall(const std::wstring& arguments) {
     return std::regex_match(arguments, calls);
 }
 
-// Whether the file of `FILE!NAME` exists and defines the profile NAME as WPR demands: a File and a
-// Memory version, each named NAME with the Id NAME.DetailLevel.LoggingMode. The grammar takes NAME
-// in ASCII letters, digits and '_' only.
-bool definesProfile(const std::wstring& fileAndName) {
+// Whether the file of `FILE!NAME` exists and defines the version of the profile NAME that the start
+// picks, named NAME with the Id NAME.DetailLevel.LoggingMode: File with -filemode, else Memory.
+// WPR takes a file without the other version (Microsoft's WSL profile has File versions alone).
+// The grammar takes NAME in ASCII letters, digits and '_' only.
+bool definesProfile(const std::wstring& fileAndName, bool fileMode) {
     const std::size_t bang = fileAndName.rfind(L'!');
     std::FILE* const file = _wfopen(fileAndName.substr(0, bang).c_str(), L"rb");
     if (file == nullptr) {
@@ -110,7 +114,45 @@ bool definesProfile(const std::wstring& fileAndName) {
                                                   "\")[^>]*\\bId=\"" + name +
                                                   "\\.(Verbose|Light)\\." + mode + "\""));
     };
-    return defines("File") && defines("Memory");
+    return defines(fileMode ? "File" : "Memory");
+}
+
+// HRESULTs as wpr.exe returns them, which cmd shows as negative numbers.
+constexpr int kAccessDenied = static_cast<int>(0x80070005U);
+constexpr int kAlreadyRecording = static_cast<int>(0xC5583001U);
+constexpr int kNotRecording = static_cast<int>(0xC5583000U);
+
+int failure(int code) {
+    std::fprintf(stderr, "\tError code: 0x%08x\n", static_cast<unsigned>(code));
+    return code;
+}
+
+// What wpr answers to a call, its one recording kept as the file `recording`.
+int wprOutcome(const std::wstring& led, const std::wstring& recording) {
+    const bool running = GetFileAttributesW(recording.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const auto forced = [](const wchar_t* variable) {
+        const std::wstring code = environmentValue(variable);
+        return code.empty() ? 0 : static_cast<int>(wcstoul(code.c_str(), nullptr, 0));
+    };
+    if (led.rfind(L"\x01-start", 0) == 0) {
+        if (running) {
+            return failure(kAlreadyRecording);
+        }
+        if (const int code = forced(L"CORVANE_WPR_START_FAILS"); code != 0) {
+            return failure(code);
+        }
+        const OwnedHandle made(CreateFileW(recording.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        return made.isOpen() ? 0 : 8;
+    }
+    const bool stop = led.rfind(L"\x01-stop", 0) == 0;
+    if (stop || led == L"\x01-cancel") {
+        if (const int code = stop ? forced(L"CORVANE_WPR_STOP_FAILS") : 0; code != 0) {
+            return failure(code); // the recording may still run
+        }
+        return running && DeleteFileW(recording.c_str()) ? 0 : failure(kNotRecording);
+    }
+    return 0;
 }
 
 } // namespace
@@ -149,13 +191,18 @@ int main() {
         image.size() >= 9 && _wcsicmp(image.c_str() + image.size() - 9, L"xperf.exe") == 0;
     const bool asWpr =
         image.size() >= 8 && _wcsicmp(image.c_str() + image.size() - 8, L"\\wpr.exe") == 0;
-    const bool error = (asXperf && !isXperfCall(led)) || (asWpr && !isWprCall(led)) ||
-                       (asWpr && led.rfind(L"\x01-start", 0) == 0 && !definesProfile(arguments[2]));
+    const bool error =
+        (asXperf && !isXperfCall(led)) || (asWpr && !isWprCall(led)) ||
+        (asWpr && led.rfind(L"\x01-start", 0) == 0 &&
+         !definesProfile(arguments[2], led.find(L"\x01-filemode") != std::wstring::npos));
     if (error) {
         record += ",\"error\":\"the arguments make none of the program's calls\"";
     }
-    const std::wstring startFails = environmentValue(L"CORVANE_WPR_START_FAILS");
-    const bool failedStart = asWpr && led.rfind(L"\x01-start", 0) == 0 && !startFails.empty();
+    const bool asFltmc =
+        image.size() >= 10 && _wcsicmp(image.c_str() + image.size() - 10, L"\\fltmc.exe") == 0;
+    if (asFltmc && !led.empty()) {
+        record += ",\"error\":\"fltmc is only asked to list its filters\"";
+    }
     record += "}\n";
 
     // Appending: every call of one script run lands in the same log, in call order.
@@ -170,10 +217,12 @@ int main() {
     if (!ok || written != record.size()) {
         return 6;
     }
-    if (error) {
+    if (error || (asFltmc && !led.empty())) {
         std::fprintf(stderr, "stand-in: the arguments make none of the program's calls\n");
         return 7;
     }
-    // An HRESULT such as 0x80070005, which cmd shows as a negative number.
-    return failedStart ? static_cast<int>(wcstoul(startFails.c_str(), nullptr, 0)) : 0;
+    if (asFltmc) {
+        return environmentValue(L"CORVANE_STANDIN_NOT_ELEVATED").empty() ? 0 : kAccessDenied;
+    }
+    return asWpr ? wprOutcome(led, logPath + L".recording") : 0;
 }
