@@ -53,6 +53,14 @@ JobOutcome encodeScript(const std::wstring& script, unsigned codePage, CodePageC
 JobOutcome makeXperfScript(const ProfileSettings& profile, unsigned codePage, CodePageCodec& codec,
                            MadeScript& made) {
     const TraceSettings& settings = profile.settings;
+    // xperf's file modes have no flight recorder of this kind; keeping the events in memory is
+    // a mode of WPR's alone.
+    if (settings.wprLogging != kWprLoggingModes[0]) {
+        return JobOutcome::badInput(
+            L"wpr-logging = " + settings.wprLogging +
+            L" is for --recorder wpr: xperf records to files alone; add --recorder wpr, or for "
+            L"xperf drop the line and choose file-mode = Circular");
+    }
     const std::optional<std::wstring> script = BuildCaptureScript(settings);
     if (!script) {
         return JobOutcome::badInput(kNothingToTrace);

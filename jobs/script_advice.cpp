@@ -5,9 +5,12 @@
 #include "settings/descriptions.h"
 #include "settings/recording_checks.h"
 #include "settings/stackwalk_events.h"
+#include "wpr/wpr_plan.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -30,7 +33,8 @@ std::vector<std::wstring> describedLines(const Catalogue& catalogue, Describe de
     return lines;
 }
 
-std::wstring warningText(const RecordingFinding& finding, const TraceSettings& settings) {
+std::wstring warningText(const RecordingFinding& finding, const TraceSettings& settings,
+                         bool forWpr) {
     const std::wstring subject(finding.subject);
     const std::wstring flag(finding.flag);
     switch (finding.warning) {
@@ -73,12 +77,22 @@ std::wstring warningText(const RecordingFinding& finding, const TraceSettings& s
         return subject + L" and " + flag +
                L" name one file, as Windows compares file names without case, so two sessions "
                L"that the script starts would write one log; give each session a file of its own";
-    case RecordingWarning::NonPagedBuffers:
-        return L"the sessions' buffers may take up to " +
-               groupedNumber(static_cast<std::size_t>((finding.kilobytes + 1023) / 1024)) +
+    case RecordingWarning::NonPagedBuffers: {
+        const std::wstring megabytes =
+            groupedNumber(static_cast<std::size_t>((finding.kilobytes + 1023) / 1024));
+        if (forWpr) {
+            return L"WPR's buffers take " + megabytes +
+                   L" MB of memory that Windows never pages out, all of it at the start (its "
+                   L"Buffers count times buffer-size-kb, for each collector), more than a "
+                   L"gigabyte: lower min-buffers" +
+                   (settings.wprLogging == kWprLoggingModes[1] ? L" and max-buffers" : L"") +
+                   L" or buffer-size-kb unless the machine has that memory to spare";
+        }
+        return L"the sessions' buffers may take up to " + megabytes +
                L" MB of memory that Windows never pages out (buffer-size-kb times max-buffers, "
                L"for each session that the script starts), more than a gigabyte: lower "
                L"max-buffers or buffer-size-kb unless the machine has that memory to spare";
+    }
     case RecordingWarning::AppendWithoutSystemClock:
         break;
     }
@@ -113,13 +127,15 @@ std::vector<std::wstring> describedStackwalkEvents() {
 
 std::vector<std::wstring> recordingWarningTexts(const TraceSettings& settings, bool forWpr) {
     std::vector<std::wstring> texts;
-    for (const RecordingFinding& finding : findRecordingWarnings(settings)) {
+    const std::optional<std::uint64_t> bufferKilobytes =
+        forWpr ? std::optional<std::uint64_t>(wprStartKilobytes(settings)) : std::nullopt;
+    for (const RecordingFinding& finding : findRecordingWarnings(settings, bufferKilobytes)) {
         if (forWpr && (finding.warning == RecordingWarning::NoMaxFileSize ||
                        finding.warning == RecordingWarning::FewerMaxThanMinBuffers ||
                        finding.warning == RecordingWarning::SameLogFile)) {
             continue;
         }
-        texts.push_back(warningText(finding, settings));
+        texts.push_back(warningText(finding, settings, forWpr));
     }
     return texts;
 }

@@ -20,7 +20,7 @@ namespace corvane {
 // One sentence per finding of findRecordingWarnings, named by the profile's keys. For WPR's
 // profile the file size, the buffer counts and the log paths are left to its own warnings: it
 // takes one buffer count, says in its words what a circular file without a size does, and writes
-// files of its own.
+// files of its own. Its memory is counted as WPR takes it, each collector's buffers at the start.
 [[nodiscard]] std::vector<std::wstring> recordingWarningTexts(const TraceSettings& settings,
                                                               bool forWpr = false);
 

@@ -105,6 +105,19 @@ bool readFileMode(const ProfileKey& key, const KeyValue& value, ProfileValues& v
     return true;
 }
 
+bool readWprLogging(const ProfileKey& key, const KeyValue& value, ProfileValues& values,
+                    std::wstring& error) {
+    static const NameVocabulary modes{
+        std::vector<std::wstring_view>(std::begin(kWprLoggingModes), std::end(kWprLoggingModes)),
+        L"WPR logging mode"};
+    std::size_t index = 0;
+    if (!findName(modes, value.value, index, error)) {
+        return false;
+    }
+    values.settings.*(key.text) = std::wstring(value.value);
+    return true;
+}
+
 bool readRecorder(const ProfileKey&, const KeyValue& value, ProfileValues& values,
                   std::wstring& error) {
     static const NameVocabulary recorders{
@@ -220,6 +233,7 @@ const std::vector<ProfileKey>& profileKeys() {
         keptKey(L"provider", KeyKind::Provider, readProvider, true),
         checkKey(L"capture-state", &TraceSettings::captureState),
         keptKey(L"recorder", KeyKind::Recorder, readRecorder, false),
+        textKey(L"wpr-logging", &TraceSettings::wprLogging, KeyKind::WprLogging, readWprLogging),
     };
     return keys;
 }

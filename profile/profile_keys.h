@@ -12,7 +12,17 @@
 
 namespace corvane::profile_keys {
 
-enum class KeyKind { Number, Check, Text, FileMode, KernelFlag, Stackwalk, Provider, Recorder };
+enum class KeyKind {
+    Number,
+    Check,
+    Text,
+    FileMode,
+    KernelFlag,
+    Stackwalk,
+    Provider,
+    Recorder,
+    WprLogging
+};
 
 // What a profile and its assignments have given so far: each key's reader adds its value here.
 struct ProfileValues {
@@ -69,6 +79,17 @@ inline constexpr wchar_t kRecorderHelp[] =
     L"ships with Windows 10 and later (see Capturing with the Windows Performance Recorder "
     L"below). xperf or wpr; default xperf.";
 inline constexpr const wchar_t* kRecorderNames[] = {L"xperf", L"wpr"};
+
+// Not a field of the dialog either: a choice of the WPR pair alone. The rates are the recipes'.
+inline constexpr wchar_t kWprLoggingHelp[] =
+    L"WPR logging (--recorder wpr only): file records to files as the events come, as xperf does; "
+    L"memory is a flight recorder: WPR keeps only the newest events in its buffers, which it takes "
+    L"whole at the start (the larger of min-buffers and max-buffers, times buffer-size-kb, for "
+    L"each "
+    L"session), and writes them to etl-out-path at the second key, so the trace ends when the "
+    L"problem shows. The buffers fill at the rate of what is traced: 512 MB hold about 30 seconds "
+    L"of first-look (17 MB a second), about 3 minutes of cpu-sampling (2.7 MB a second). file or "
+    L"memory; default file.";
 
 // In the field order of the settings record, which is also the template's order.
 [[nodiscard]] const std::vector<ProfileKey>& profileKeys();

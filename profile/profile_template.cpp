@@ -53,6 +53,8 @@ std::wstring profileTemplate(const TraceSettings& defaults) {
             appendComment(text, kCaptureStateHelp, L"");
         } else if (key.kind == KeyKind::Recorder) {
             appendComment(text, kRecorderHelp, L"");
+        } else if (key.kind == KeyKind::WprLogging) {
+            appendComment(text, kWprLoggingHelp, L"");
         } else if (help != nullptr) {
             appendComment(text, std::wstring(help->label) + L": " + std::wstring(help->text), L"");
         }
@@ -87,6 +89,9 @@ std::wstring profileTemplate(const TraceSettings& defaults) {
             text += L"recorder = xperf\n\n";
             appendComment(text, kWprRecorderHelp, L"");
             text.pop_back(); // the line end that follows every key
+            break;
+        case KeyKind::WprLogging:
+            text += key.name + (L" = " + defaults.wprLogging);
             break;
         case KeyKind::KernelFlag:
             text += L"# kernel-flag = PROC_THREAD";

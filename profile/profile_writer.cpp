@@ -123,6 +123,11 @@ void appendKeys(std::wstring& text, const TraceSettings& settings, const TraceSe
                 appendLine(text, key.name, recorder);
             }
             break;
+        case KeyKind::WprLogging:
+            if (settings.wprLogging != defaults.wprLogging) {
+                appendLine(text, key.name, settings.wprLogging);
+            }
+            break;
         }
     }
 }

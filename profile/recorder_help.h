@@ -21,16 +21,18 @@ inline constexpr wchar_t kWprRecorderHelp[] =
     L"says so, turns the heap switch off and exits with wpr's code.\n"
     L"What maps: kernel flags (groups expanded) become SystemProvider keywords,\n"
     L"stack walks Stack values, providers EventProviders with their keywords,\n"
-    L"level, stack and capture state, buffer-size-kb the BufferSize, the larger\n"
-    L"of min-buffers and max-buffers the one Buffers count WPR takes, the session\n"
+    L"level, stack and capture state, buffer-size-kb the BufferSize, the session\n"
     L"names the collectors' names, one or two heap PIDs the HeapEventProvider's.\n"
-    L"Sequential and Circular record to a file of max-file-size-mb (Circular\n"
-    L"keeps the newest events in it, as xperf's does, not in memory). Every\n"
+    L"WPR takes one Buffers count, all at the start: 10 MB a collector, or\n"
+    L"min-buffers where that is more, never more than max-buffers. A heap adds\n"
+    L"the process and image events. Sequential and Circular record to a file of\n"
+    L"max-file-size-mb (Circular keeps the newest events in it, as xperf's\n"
+    L"does); wpr-logging = memory keeps them in memory instead (below). Every\n"
     L"provider records to nonpaged buffers (NonPagedMemory), as with xperf, since\n"
     L"a kernel-mode provider needs them. No WPR form: Append and NewFile\n"
     L"(refused), more than two heap PIDs (refused), the three log paths (WPR\n"
     L"merges files of its own into etl-out-path; a path set away from its\n"
-    L"default is a warning), and flags that only some WPR versions know (a\n"
-    L"warning that names them).\n";
+    L"default is a warning), and HAL_CLOCK, which only the WPR of Windows 8\n"
+    L"knew (refused).\n";
 
 } // namespace corvane

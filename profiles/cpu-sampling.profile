@@ -26,6 +26,8 @@
 # Memory Management and a restart; set it back to 0 (and restart) when you are done capturing.
 # This holds for every profile here that records stacks.
 #
+# At the start: xperf 64 MB, WPR 64 MB of memory that Windows never pages out.
+#
 # Make the script:  corvane-script cpu-sampling.profile -o cpu-sampling.cmd
 # or with another output:  --set "etl-out-path=D:\traces\cpu.etl"
 

@@ -33,6 +33,8 @@
 # Change: etl-out-path (drop the line on Windows to get a time-stamped file on the desktop), and
 # kernel-path if the trace should not be written to the disk you are measuring.
 #
+# At the start: xperf 64 MB, WPR 64 MB of memory that Windows never pages out.
+#
 # Make the script:  corvane-script disk-and-file-io.profile -o disk-io.cmd
 
 etl-out-path = C:\traces\disk-and-file-io.etl

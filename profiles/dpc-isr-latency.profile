@@ -22,6 +22,8 @@
 # Change: etl-out-path (drop the line on Windows to get a time-stamped file on the desktop), and
 # max-file-size-mb for a longer or shorter window of time.
 #
+# At the start: xperf 64 MB, WPR 64 MB of memory that Windows never pages out.
+#
 # Make the script:  corvane-script dpc-isr-latency.profile -o dpc-isr.cmd
 
 etl-out-path = C:\traces\dpc-isr-latency.etl

@@ -23,10 +23,16 @@
 # about 17 MB a second. The 2048 MB file then holds the last 2 minutes or so: start the capture,
 # make the problem happen, and stop within a minute or two of it. The buffers are 1 MB each, as
 # in WPR's CPU profile; 256 of them are taken from memory that Windows never pages out at the
-# start, up to 1024 under load.
+# start, up to 1024 under load with xperf.
 #
 # Change: etl-out-path (drop the line on Windows to get a time-stamped file on the desktop), and
 # max-file-size-mb for a longer or shorter window of time.
+#
+# At the start: xperf 256 MB, WPR 256 MB of memory that Windows never pages out.
+#
+# A flight recorder with --recorder wpr: --set wpr-logging=memory keeps the newest events in
+# WPR's 1024 buffers of 1 MB (about the last minute at this rate) and writes them at the
+# second key; see docs/wpr.md.
 #
 # Make the script:  corvane-script first-look.profile -o first-look.cmd
 

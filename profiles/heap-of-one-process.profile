@@ -31,6 +31,8 @@
 #   only after the first key press; copies already running are not traced.
 # - By process id, the heap of that running process is traced from the first key press on.
 #
+# At the start: xperf 256 MB, WPR 256 MB of memory that Windows never pages out.
+#
 # Make the script:  corvane-script heap-of-one-process.profile -o heap.cmd
 # or for another program:  --set process-name-or-pid=myapp
 

@@ -24,6 +24,8 @@
 # kernel-path if the trace should not be written to the disk you are measuring (the blog advises
 # another drive).
 #
+# At the start: xperf 64 MB, WPR 64 MB of memory that Windows never pages out.
+#
 # Make the script:  corvane-script minifilter-file-io.profile -o minifilter.cmd
 
 etl-out-path = C:\traces\minifilter-file-io.etl

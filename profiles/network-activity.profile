@@ -24,6 +24,8 @@
 #
 # Change: etl-out-path (drop the line on Windows to get a time-stamped file on the desktop).
 #
+# At the start: xperf 128 MB, WPR 128 MB of memory that Windows never pages out.
+#
 # Make the script:  corvane-script network-activity.profile -o network.cmd
 
 etl-out-path = C:\traces\network.etl

@@ -42,6 +42,8 @@
 # max-file-size-mb for a longer or shorter window of time; stack=on after a provider's keywords
 # to record a call stack with its events too, which makes the trace much larger.
 #
+# At the start: xperf 256 MB, WPR 256 MB of memory that Windows never pages out.
+#
 # Make the script:  corvane-script ui-delays.profile -o ui-delays.cmd
 
 etl-out-path = C:\traces\ui-delays.etl

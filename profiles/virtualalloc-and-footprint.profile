@@ -26,6 +26,8 @@
 #
 # Change: etl-out-path (drop the line on Windows to get a time-stamped file on the desktop).
 #
+# At the start: xperf 64 MB, WPR 64 MB of memory that Windows never pages out.
+#
 # Make the script:  corvane-script virtualalloc-and-footprint.profile -o virtualalloc.cmd
 
 etl-out-path = C:\traces\virtualalloc.etl

@@ -21,11 +21,13 @@
 # with stacks and a few thousand file operations: about 16 MB a second. The 2048 MB file then
 # holds the last 2 minutes or so: start the capture, make the hang happen, and stop within a
 # minute or two of it. The buffers take 600 MB of memory that Windows never pages out (non-paged)
-# from the start and up to 1 GB under load; on a machine with less than 8 GB of memory, halve
-# both with --set min-buffers=300 --set max-buffers=512.
+# from the start and, with xperf, up to 1 GB under load; on a machine with less than 8 GB of
+# memory, halve both with --set min-buffers=300 --set max-buffers=512.
 #
 # Change: etl-out-path (drop the line on Windows to get a time-stamped file on the desktop), and
 # max-file-size-mb for a longer or shorter window of time.
+#
+# At the start: xperf 600 MB, WPR 600 MB of memory that Windows never pages out.
 #
 # Make the script:  corvane-script waits-and-context-switches.profile -o waits.cmd
 

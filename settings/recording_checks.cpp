@@ -48,7 +48,8 @@ bool sameName(std::wstring_view left, std::wstring_view right, bool path = false
 
 } // namespace
 
-std::vector<RecordingFinding> findRecordingWarnings(const TraceSettings& settings) {
+std::vector<RecordingFinding> findRecordingWarnings(const TraceSettings& settings,
+                                                    std::optional<std::uint64_t> bufferKilobytes) {
     std::vector<RecordingFinding> findings;
     const auto add = [&](RecordingWarning warning, std::wstring_view subject = {},
                          std::wstring_view flag = {}) {
@@ -130,8 +131,8 @@ std::vector<RecordingFinding> findRecordingWarnings(const TraceSettings& setting
     // Each session's buffers come from memory that is never paged out: as many as max-buffers,
     // and no fewer than min-buffers.
     const std::uint64_t kilobytes =
-        started * settings.bufferSizeKb *
-        std::max<std::uint64_t>(settings.minBuffers, settings.maxBuffers);
+        bufferKilobytes.value_or(started * settings.bufferSizeKb *
+                                 std::max<std::uint64_t>(settings.minBuffers, settings.maxBuffers));
     if (kilobytes > kNonPagedBufferWarningKb) {
         findings.push_back({RecordingWarning::NonPagedBuffers, {}, {}, kilobytes});
     }

@@ -6,6 +6,7 @@
 #include "settings/trace_settings.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -37,7 +38,10 @@ struct RecordingFinding {
 inline constexpr std::uint64_t kNonPagedBufferWarningKb = 1024 * 1024;
 
 // Every finding, in the order above and, for stack walks and paths, in the settings' order. Only
-// the sessions that the script starts are looked at.
-[[nodiscard]] std::vector<RecordingFinding> findRecordingWarnings(const TraceSettings& settings);
+// the sessions that the script starts are looked at. `bufferKilobytes` is what another recorder's
+// buffers take, as it takes them; without it, xperf's sessions are counted.
+[[nodiscard]] std::vector<RecordingFinding>
+findRecordingWarnings(const TraceSettings& settings,
+                      std::optional<std::uint64_t> bufferKilobytes = std::nullopt);
 
 } // namespace corvane

@@ -45,7 +45,13 @@ struct TraceSettings {
     std::map<std::wstring, ProviderOptions> providerOptions;
     // When set, the script asks the providers for their state once the user session has started.
     std::int32_t captureState = 0; // check state, as logStack
+    // How WPR records, one of kWprLoggingModes: "file" writes the events to files as they come;
+    // "memory" keeps only the newest in its buffers and writes them at wpr -stop. xperf has no
+    // such choice, so a saved script reads back with the default.
+    std::wstring wprLogging = L"file";
 };
+
+inline constexpr const wchar_t* kWprLoggingModes[] = {L"file", L"memory"};
 
 // A local wall-clock time, as the platform reports it.
 struct LocalTime {

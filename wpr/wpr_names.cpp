@@ -5,19 +5,16 @@
 
 namespace corvane {
 
-// Every keyword below is a value of SystemKeywordEnumeration in Microsoft's "WPRControlProfiles
-// Schema", which WPR checks a profile against. Which keyword a flag is comes from one of three
-// kinds of source, marked on each group of rows:
+// Every keyword below is a value of SystemKeywordEnumeration in the schema of the WPR of Windows
+// 10 and later ("WPRControlProfiles Schema", learn.microsoft.com/windows-hardware/test/wpt/
+// wprcontrolprofiles-schema), which WPR checks a profile against. Which keyword a flag is comes
+// from one of three kinds of source, marked on each group of rows:
 // - the remarks of "Keyword (in SystemProvider)", which say what each keyword logs in the words
 //   xperf's list of flags (xperf -providers KF) uses for the flag;
 // - the same words: the schema lists a keyword made of the flag's own words and no other
 //   keyword that could mean it;
 // - Microsoft's published profiles, which enable the keyword for the events xperf gets from the
 //   flag.
-// The schema of the WPR for Windows 8 and 8.1 (hh448216) lists HalClock but neither VAMap nor
-// Session; the later schema lists VAMap and Session and, in HalClock's place in its otherwise
-// alphabetical list, KeClock. A WPR refuses a profile with a keyword its schema does not list, so
-// those three rows name the WPR that knows them. No flag is left without a keyword.
 const std::array<WprKeywordName, 50> WprKeywordTable = {{
     // "Keyword (in SystemProvider)": "Process and thread creation and deletion events", "Kernel
     // and user mode load and unload events", "The profile is sampled", "Context switch
@@ -66,9 +63,9 @@ const std::array<WprKeywordName, 50> WprKeywordTable = {{
     {L"ALL_FAULTS", L"AllFaults", {}},
     // The same words: memory info of the working sets.
     {L"MEMINFO_WS", L"MemoryInfoWS", {}},
-    // Published profiles: Microsoft's enable VAMap for the MapFile and UnMapFile stacks, the
-    // events of xperf's VAMAP ("MapFile info").
-    {L"VAMAP", L"VAMap", L"the WPR of Windows 10 and later"},
+    // Published profiles: Microsoft's, those made before Windows 10 among them, enable VAMap for
+    // the mapped-file events that xperf's VAMAP records ("MapFile info").
+    {L"VAMAP", L"VAMap", {}},
     // "Keyword (in SystemProvider)": FootPrint for memory footprint analysis, Memory for
     // "physical memory usage" (xperf: "Memory tracing").
     {L"FOOTPRINT", L"FootPrint", {}},
@@ -82,7 +79,7 @@ const std::array<WprKeywordName, 50> WprKeywordTable = {{
     {L"POOL", L"Pool", {}},
     {L"CPU_CONFIG", L"CpuConfig", {}},
     // The same words: session create, delete and rundown.
-    {L"SESSION", L"Session", L"the WPR of Windows 10 and later"},
+    {L"SESSION", L"Session", {}},
     // "Keyword (in SystemProvider)": "Idle states", "Provides events about the system timer".
     {L"IDLE_STATES", L"IdleStates", {}},
     {L"TIMER", L"Timer", {}},
@@ -97,8 +94,15 @@ const std::array<WprKeywordName, 50> WprKeywordTable = {{
     {L"FLT_IO", L"FilterIO", {}},
     {L"FLT_FASTIO", L"FilterIOFastIO", {}},
     {L"FLT_IO_FAILURE", L"FilterIOFailure", {}},
-    // The same words, in the Windows 8 and 8.1 schema only (see above).
-    {L"HAL_CLOCK", L"HalClock", L"the WPR of Windows 8 and 8.1"},
+    // No form: HalClock is a keyword of the Windows 8 and 8.1 schema (hh448216) alone, and that WPR
+    // cannot start a profile by name (FILE!NAME), so it would start nowhere that the script runs.
+    // The Windows 10 schema lists KeClock in its place, but no page or published profile of
+    // Microsoft says it records the HAL's clock events, so it is not written in their stead.
+    {L"HAL_CLOCK",
+     {},
+     L"kernel flag HAL_CLOCK has no WPR form: the WPR of Windows 10 and 11 has no keyword for the "
+     L"HAL's clock events, and the WPR of Windows 8, whose HalClock it was, cannot start a profile "
+     L"by name; drop kernel-flag = HAL_CLOCK, or record it with xperf (--recorder xperf)"},
 }};
 
 // Stack values of SystemStackEnumeration in the same schema that differ from xperf's stack-walk

@@ -9,12 +9,11 @@ namespace corvane {
 
 struct WprKeywordName {
     std::wstring_view flag;    // xperf's kernel flag, as in KernelFlagCatalogue
-    std::wstring_view keyword; // the SystemProvider keyword that WPR enables it by
-    std::wstring_view knownBy; // empty where every WPR schema lists the keyword; otherwise the
-                               // WPR that does, for the warning
+    std::wstring_view keyword; // the SystemProvider keyword that WPR enables it by; empty for none
+    std::wstring_view noForm;  // for a flag without a keyword: why, and what to do instead
 };
 
-// One row for each of the 50 kernel flags, in catalogue order.
+// One row for each of the 50 kernel flags, in catalogue order; a flag without a keyword says why.
 extern const std::array<WprKeywordName, 50> WprKeywordTable;
 
 // The row of a kernel flag, or nullptr for a group or a name outside the catalogue.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <utility>
 
 namespace corvane {
@@ -28,24 +29,29 @@ void appendQuotedValue(std::wstring& out, std::wstring_view value) {
     out.push_back(L'\'');
 }
 
-// The keywords of the flags a selection turns on, groups expanded, each once, in table order.
-void planKeywords(WprPlan& plan) {
+// The kernel events that tie the heap's stacks to processes and modules. Microsoft's heap
+// profiles (the inbox "Heap" profile, "Record Heap") add both to their system collector, so a
+// heap-only profile records them too.
+constexpr std::wstring_view kHeapContextFlags[] = {L"PROC_THREAD", L"LOADER"};
+
+// The keywords of the flags a selection turns on, groups expanded, each once, in table order; or
+// false with the refusal of the first flag that has no keyword.
+bool planKeywords(WprPlan& plan, std::wstring& refusal) {
+    const bool heap = plan.settings.heapEnabled != 0;
     for (const WprKeywordName& row : WprKeywordTable) {
-        if (!selectionIncludesFlag(plan.settings.kernelFlags, row.flag)) {
+        const bool forHeap =
+            heap && std::find(std::begin(kHeapContextFlags), std::end(kHeapContextFlags),
+                              row.flag) != std::end(kHeapContextFlags);
+        if (!forHeap && !selectionIncludesFlag(plan.settings.kernelFlags, row.flag)) {
             continue;
         }
-        plan.keywords.push_back(row.keyword);
-        if (!row.knownBy.empty()) {
-            std::wstring warning = L"kernel flag ";
-            warning += row.flag;
-            warning += L" becomes WPR's keyword "sv;
-            warning += row.keyword;
-            warning += L", which only "sv;
-            warning += row.knownBy;
-            warning += L" knows; another WPR refuses the profile"sv;
-            plan.warnings.push_back(std::move(warning));
+        if (row.keyword.empty()) {
+            refusal = row.noForm;
+            return false;
         }
+        plan.keywords.push_back(row.keyword);
     }
+    return true;
 }
 
 bool isBlank(wchar_t c) {
@@ -181,6 +187,18 @@ bool checkWritable(const TraceSettings& settings, std::wstring& refusal) {
     return true;
 }
 
+// The sessions that the settings start, as WPR's collectors: the kernel's also for a heap alone.
+struct Collectors {
+    bool system;
+    bool event;
+    bool heap;
+};
+
+Collectors collectorsOf(const TraceSettings& settings) {
+    const bool heap = settings.heapEnabled != 0;
+    return {!settings.kernelFlags.empty() || heap, !settings.providers.empty(), heap};
+}
+
 bool planFileMode(WprPlan& plan, std::wstring& refusal) {
     const std::wstring& mode = plan.settings.fileMode;
     if (mode == L"Sequential" || mode == L"Circular") {
@@ -197,20 +215,56 @@ bool planFileMode(WprPlan& plan, std::wstring& refusal) {
 
 } // namespace
 
+// Microsoft's "Logging mode" page: WPR takes one buffer count, allocated when the collector
+// starts, no minimum and maximum; "when logging to file, 10-50 MB of physical memory should be
+// sufficient unless the recording profile is unusually verbose". ETW starts an xperf session with
+// min-buffers and lets it grow to max-buffers under load ("EVENT_TRACE_PROPERTIES"), so in file
+// mode Buffers starts from the 10 MB of that guidance, is raised to min-buffers where the profile
+// asks for more at the start than that, and is never more than max-buffers, the most xperf would
+// ever take. Events that would have needed xperf's growth may be lost; WPR's file mode writes the
+// buffers out as they fill, and the 1 GB warning then speaks of what is taken at once.
+// In memory mode the buffers are the whole recording ("Logging mode": how long WPR can log before
+// old events are overwritten), so they get the most the profile allows, the larger count.
+constexpr std::uint64_t kFileModeStartKb = 10 * 1024;
+
+std::uint32_t wprBufferCount(const TraceSettings& settings) noexcept {
+    const std::uint32_t most = std::max(settings.minBuffers, settings.maxBuffers);
+    if (settings.wprLogging == kWprLoggingModes[1] || settings.bufferSizeKb == 0U) {
+        return most;
+    }
+    const std::uint64_t forGuidance =
+        (kFileModeStartKb + settings.bufferSizeKb - 1U) / settings.bufferSizeKb;
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(std::max<std::uint64_t>(forGuidance, settings.minBuffers), most));
+}
+
+std::uint64_t wprStartKilobytes(const TraceSettings& settings) noexcept {
+    const Collectors collectors = collectorsOf(settings);
+    const std::uint64_t count =
+        std::uint64_t{collectors.system} + collectors.event + collectors.heap;
+    // Without a count WPR takes its default of 64 ("Logging mode").
+    const std::uint32_t buffers = wprBufferCount(settings);
+    return count * settings.bufferSizeKb * (buffers != 0U ? buffers : 64U);
+}
+
 bool planWprCapture(WprPlan& plan, std::wstring& refusal) {
     const TraceSettings& settings = plan.settings;
-    if (!planFileMode(plan, refusal) || !checkWritable(settings, refusal)) {
+    if (!planFileMode(plan, refusal) || !checkWritable(settings, refusal) ||
+        !planKeywords(plan, refusal)) {
         return false;
     }
-    planKeywords(plan);
-    plan.eventCollector = !settings.providers.empty();
-    plan.heap = settings.heapEnabled != 0;
-    if (plan.keywords.empty() && !plan.eventCollector && !plan.heap) {
+    const Collectors collectors = collectorsOf(settings);
+    plan.eventCollector = collectors.event;
+    plan.heap = collectors.heap;
+    plan.systemCollector = collectors.system;
+    if (!plan.systemCollector && !plan.eventCollector) {
         refusal = L"nothing would be traced: no kernel flag, no provider and no heap";
         return false;
     }
+    plan.memory = settings.wprLogging == kWprLoggingModes[1];
+    plan.buffers = wprBufferCount(settings);
     // Stack walks ride on the kernel flags, as in the xperf script, which drops them without one.
-    if (!plan.keywords.empty()) {
+    if (!settings.kernelFlags.empty()) {
         for (const std::wstring& event : settings.stackwalkEvents) {
             plan.stacks.push_back(wprStackOfEvent(event));
         }
@@ -222,8 +276,7 @@ bool planWprCapture(WprPlan& plan, std::wstring& refusal) {
         }
         plan.stacks.insert(plan.stacks.end(), WprHeapStacks.begin(), WprHeapStacks.end());
     }
-    plan.systemCollector = !plan.keywords.empty() || plan.heap;
-    if (plan.circular && settings.maxFileSizeMb == 0U) {
+    if (!plan.memory && plan.circular && settings.maxFileSizeMb == 0U) {
         plan.warnings.push_back(
             L"file-mode Circular with max-file-size-mb = 0: WPR's circular file needs a size, so "
             L"the profile records to files without a limit");

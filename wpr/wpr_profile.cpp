@@ -18,16 +18,17 @@ using namespace std::string_view_literals;
 // The profile's name and the Ids of its two versions, in the form Name.DetailLevel.LoggingMode that
 // "Profile definitions" gives. The name is what `wpr -start FILE!NAME` takes.
 //
-// Logging mode: the script starts the File version. xperf's Circular is a circular file of
-// max-file-size-mb that keeps the newest events ("Logging mode constants"); WPR's MaximumFileSize
-// element with FileMode="Circular" is exactly that ("the file keeps the latest events"), and it is
-// used only in file mode. WPR's Memory mode keeps the newest events in its buffers alone ("Logging
-// mode"), so the span would follow the buffer count and max-file-size-mb would be lost.
-// Sequential is file mode with FileMode="Sequential": the trace stops at that size, as ETW's does.
+// Logging mode: wpr-logging = file has the script start the File version. xperf's Circular is a
+// circular file of max-file-size-mb that keeps the newest events ("Logging mode constants");
+// WPR's MaximumFileSize element with FileMode="Circular" is exactly that ("the file keeps the
+// latest events"), and it is used only in file mode. Sequential is file mode with
+// FileMode="Sequential": the trace stops at that size, as ETW's does. wpr-logging = memory has it
+// start the Memory version, WPR's circular buffers in memory ("Logging mode"), written out only
+// at wpr -stop: a flight recorder whose span follows the buffers, not max-file-size-mb.
 //
-// WPR refuses a .wprp without both a File and a Memory version of its profile ("Logging mode": the
-// constraint is enforced). The Memory version records the same collectors; `wpr -start FILE!NAME`
-// without -filemode, or WPR's window, picks it, and it ignores MaximumFileSize.
+// "Logging mode" asks for both versions in every .wprp, yet WPR loads one with File versions
+// alone (Microsoft's WSL profile, diagnostics/wsl.wprp of microsoft/WSL, has no other). Both are
+// written so that either mode can be started; they record the same collectors.
 constexpr std::wstring_view kProfileName = L"Corvane";
 constexpr std::wstring_view kFileProfileId = L"Corvane.Verbose.File";
 constexpr std::wstring_view kMemoryProfileId = L"Corvane.Verbose.Memory";
@@ -42,17 +43,13 @@ constexpr std::wstring_view kHeapProviderId = L"Corvane_HeapEventProvider";
 // xperf's kernel logger, the session `xperf -on` starts and `xperf -stop` stops.
 constexpr std::wstring_view kKernelLoggerName = L"NT Kernel Logger";
 
-// BufferSize, one Buffers count and the file size of a collector. ETW starts a session with
-// min-buffers and lets it grow to max-buffers; WPR takes one count, the buffers it allocates when
-// the session starts ("Logging mode": no minimum and maximum; "Buffers"). The larger of the two,
-// the most the xperf session could hold, keeps its room for bursts, so WPR loses no event that
-// xperf would have kept; the price is that the memory is taken at the start, not as it is needed.
+// BufferSize, the one Buffers count (wprBufferCount says how it follows min-buffers and
+// max-buffers) and the file size of a collector.
 void writeBuffers(XmlWriter& xml, const WprPlan& plan) {
     const TraceSettings& settings = plan.settings;
     xml.valueElement(L"BufferSize"sv, settings.bufferSizeKb);
-    const std::uint32_t buffers = std::max(settings.maxBuffers, settings.minBuffers);
-    if (buffers != 0U) {
-        xml.valueElement(L"Buffers"sv, buffers);
+    if (plan.buffers != 0U) {
+        xml.valueElement(L"Buffers"sv, plan.buffers);
     }
     // 0 is ETW's "no limit"; WPR's file mode without the element has none either.
     if (settings.maxFileSizeMb != 0U) {
@@ -151,6 +148,10 @@ void writeEventProvider(XmlWriter& xml, const WprPlan& plan, std::size_t index) 
     xml.end(L"EventProvider"sv);
 }
 
+// A heap traced by image name has no process ids: like WPR's inbox "Heap" profile, the provider
+// then records the processes whose image has heap tracing set (`wpr -heaptracingconfig NAME.exe
+// enable`, "WPR Command-Line Options"), which the script sets before the start. HeapProcessIds
+// takes only running processes, so a program started during the recording needs the image form.
 void writeHeapProvider(XmlWriter& xml, const WprPlan& plan) {
     xml.open(L"HeapEventProvider"sv);
     xml.attribute(L"Id"sv, kHeapProviderId);
@@ -263,7 +264,7 @@ bool BuildWprProfile(const TraceSettings& settings, WprProfile& profile, std::ws
     }
     writeDocument(profile.xml, plan);
     profile.profileName = kProfileName;
-    profile.fileMode = true;
+    profile.fileMode = !plan.memory;
     profile.warnings = std::move(plan.warnings);
     return true;
 }

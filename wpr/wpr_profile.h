@@ -10,19 +10,19 @@
 namespace corvane {
 
 struct WprProfile {
-    std::wstring xml;                   // the whole file, UTF-16 in memory, CR LF line ends
-    std::wstring profileName;           // what follows '!' in `wpr -start FILE!NAME`
-    bool fileMode = false;              // the profile records to a file: `wpr -start ... -filemode`
+    std::wstring xml;         // the whole file, UTF-16 in memory, CR LF line ends
+    std::wstring profileName; // what follows '!' in `wpr -start FILE!NAME`
+    bool fileMode = false;    // records to files: `wpr -start ... -filemode`; else in memory
     std::vector<std::wstring> warnings; // what WPR records differently from xperf, one per entry
 };
 // The file's bytes are the xml in UTF-8, without a byte-order mark: its declaration says utf-8,
 // as Microsoft's published profiles do, so no code page of the machine that runs it matters.
-// Every profile records to files (Sequential and Circular both map to WPR's file mode), so
-// fileMode is set whenever a profile is built. A warning is one sentence that names the profile
-// key it is about, without a "warning:" prefix.
+// A profile records to files (Sequential and Circular both map to WPR's file mode) unless
+// wpr-logging = memory keeps the newest events in WPR's buffers until wpr -stop. A warning is one
+// sentence that names the profile key it is about, without a "warning:" prefix.
 
 // The profile of the settings, or false with `refusal` saying why they have no WPR form (a file
-// mode or heap target WPR cannot take); nothing is to be written then.
+// mode, heap target or kernel flag WPR cannot take); nothing is to be written then.
 [[nodiscard]] bool BuildWprProfile(const TraceSettings& settings, WprProfile& profile,
                                    std::wstring& refusal);
 

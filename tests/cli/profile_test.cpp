@@ -74,7 +74,7 @@ TEST(ProfileTemplate, NamesEveryKeyAndQuotesWhatAPlainLineWouldLose) {
          {L"max-file-size-mb", L"buffer-size-kb", L"max-buffers", L"min-buffers", L"log-stack",
           L"heap", L"kernel-path", L"user-path", L"etl-out-path", L"session-name",
           L"process-name-or-pid", L"heap-session-name", L"heap-path", L"file-mode", L"kernel-flag",
-          L"stackwalk", L"provider"}) {
+          L"stackwalk", L"provider", L"wpr-logging"}) {
         const std::size_t at = text.find(L"\n" + std::wstring(key) + L" = ");
         const std::size_t commented = text.find(L"\n# " + std::wstring(key) + L" = ");
         EXPECT_TRUE(at != std::wstring::npos || commented != std::wstring::npos) << toUtf8(key);
@@ -100,7 +100,8 @@ TEST(ProfileKeys, EveryFieldCanBeSetFromItsKey) {
                                         "process-name-or-pid = \" 42\"\n"
                                         "heap-session-name = H = heap\n"
                                         "heap-path = C:\\h.etl\n"
-                                        "file-mode = NewFile\n");
+                                        "file-mode = NewFile\n"
+                                        "wpr-logging = memory\n");
     EXPECT_EQ(settings.maxFileSizeMb, 0U);
     EXPECT_EQ(settings.bufferSizeKb, 1024U);
     EXPECT_EQ(settings.maxBuffers, 4294967295U);
@@ -115,6 +116,19 @@ TEST(ProfileKeys, EveryFieldCanBeSetFromItsKey) {
     EXPECT_EQ(settings.heapSessionName, L"H = heap"); // the first '=' ends the key
     EXPECT_EQ(settings.heapPath, L"C:\\h.etl");
     EXPECT_EQ(settings.fileMode, L"NewFile");
+    EXPECT_EQ(settings.wprLogging, L"memory");
+}
+
+// The dialog's Save as profile keeps a WPR choice that is not the default, and only that.
+TEST(ProfileOfChoices, WritesWprLoggingOnlyAwayFromItsDefaultAndReadsItBack) {
+    const TraceSettings defaults = defaultsWithDesktop();
+    TraceSettings settings = defaults;
+    EXPECT_EQ(profileOfChoices(settings, defaults, L"wpr").find(L"wpr-logging"),
+              std::wstring::npos);
+    settings.wprLogging = L"memory";
+    const std::wstring text = profileOfChoices(settings, defaults, L"wpr");
+    EXPECT_NE(text.find(L"\nwpr-logging = memory\n"), std::wstring::npos);
+    EXPECT_EQ(read(toUtf8(text)).wprLogging, L"memory");
 }
 
 TEST(ProfileText, CommentsBlankLinesCrLfAndAByteOrderMarkAreAccepted) {

@@ -101,6 +101,9 @@ TEST(WprPair, RefusesStandardOutputAndWhatTheXperfScriptRefusesWritingNothing) {
         {L"--recorder lttng", L"", L"takes xperf or wpr"},
         {L"", L"recorder = wrp", L"did you mean 'wpr'"},
         {L"--recorder wpr --set recorder=xperf", L"", L"set twice"},
+        {L"--recorder wpr", L"kernel-flag = HAL_CLOCK", L"drop kernel-flag = HAL_CLOCK"},
+        {L"", L"wpr-logging = memory", L"wpr-logging = memory is for --recorder wpr"},
+        {L"--recorder wpr", L"wpr-logging = memroy", L"did you mean 'memory'"},
     };
     for (const std::vector<std::wstring>& entry : cases) {
         SCOPED_TRACE(toUtf8(entry[2]));
@@ -112,6 +115,32 @@ TEST(WprPair, RefusesStandardOutputAndWhatTheXperfScriptRefusesWritingNothing) {
         EXPECT_EQ(host.files, files);
         EXPECT_EQ(host.output, "");
     }
+}
+
+// A flight recorder starts without -filemode. The memory warning counts the buffers as each
+// recorder takes them: xperf's two sessions may grow to max-buffers; WPR's two collectors take
+// their one count at the start, min-buffers to files, the larger count in memory.
+TEST(WprPair, InMemoryStartsWithoutFileModeAndBuffersAreCountedAsEachRecorderTakesThem) {
+    const std::wstring large = L" --set buffer-size-kb=1024 --set max-buffers=1024";
+    const std::vector<std::vector<std::wstring>> cases = {
+        {L"--stdout" + large, L"may take up to 2,048 MB"},
+        {L"--recorder wpr -o a.cmd" + large, L""},
+        {L"--recorder wpr -o a.cmd --set wpr-logging=memory" + large, L"take 2,048 MB"},
+    };
+    for (const std::vector<std::wstring>& entry : cases) {
+        SCOPED_TRACE(toUtf8(entry[0]));
+        FakeHost host;
+        host.files[L"p.txt"] = kProfile;
+        ASSERT_EQ(host.run(words(L"p.txt " + entry[0])), kExitDone) << toUtf8(host.errors);
+        const bool warned = host.errors.find(L"never pages out") != std::wstring::npos;
+        EXPECT_EQ(warned, !entry[1].empty()) << toUtf8(host.errors);
+        EXPECT_NE(host.errors.find(entry[1]), std::wstring::npos) << toUtf8(host.errors);
+    }
+    FakeHost host;
+    host.files[L"p.txt"] = kProfile + std::string("wpr-logging = memory\n");
+    ASSERT_EQ(host.run(words(L"p.txt --recorder wpr -o a.cmd")), kExitDone);
+    EXPECT_EQ(host.files[L"a.cmd"].find("-filemode"), std::string::npos);
+    EXPECT_NE(host.files[L"a.cmd"].find("!Corvane\""), std::string::npos);
 }
 
 } // namespace
