@@ -1,9 +1,11 @@
 #include "script/capture_script.h"
 
+#include "script/percent_references.h"
 #include "script/provider_entries.h"
 #include "script/script_format.h"
 #include "settings/number_text.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -79,13 +81,13 @@ void appendLogFileOptions(std::wstring& out, const TraceSettings& settings,
 
 void appendTracingFlagsSetLine(std::wstring& out, const TraceSettings& settings) {
     out += kTracingFlagsSetStart;
-    out += settings.heapProcess;
+    out += heapImageFileName(settings.heapProcess);
     out += kTracingFlagsSetEnd;
 }
 
 void appendTracingFlagsClearLine(std::wstring& out, const TraceSettings& settings) {
     out += kTracingFlagsClearStart;
-    out += settings.heapProcess;
+    out += heapImageFileName(settings.heapProcess);
     out += kTracingFlagsClearEnd;
 }
 
@@ -164,6 +166,8 @@ void appendLine(std::wstring& out, const FrameLine& line, const Assembly& assemb
     case Piece::Text:
         out += line.text;
         return;
+    case Piece::ExpansionGuard:
+        return; // filled in once the whole script shows whether it takes in its own path
     case Piece::TracingFlagsSet:
         if (assembly.registryLines) {
             appendTracingFlagsSetLine(out, settings);
@@ -223,7 +227,50 @@ std::size_t estimatedLength(const TraceSettings& settings) {
            3 * settings.heapProcess.size();
 }
 
+bool endsWithImageExtension(std::wstring_view name) {
+    if (name.size() < kImageExtension.size()) {
+        return false;
+    }
+    const std::wstring_view end = name.substr(name.size() - kImageExtension.size());
+    return std::equal(end.begin(), end.end(), kImageExtension.begin(), [](wchar_t c, wchar_t e) {
+        return (c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c) == e;
+    });
+}
+
+// Whether cmd puts a part of the script's own path into one of its lines.
+bool takesScriptPathOnSomeLine(std::wstring_view script) {
+    for (std::size_t start = 0; start < script.size();) {
+        const std::size_t end = std::min(script.find(kLineEnd, start), script.size());
+        if (takesScriptPath(script.substr(start, end - start))) {
+            return true;
+        }
+        start = end + kLineEnd.size();
+    }
+    return false;
+}
+
 } // namespace
+
+std::wstring heapImageFileName(std::wstring_view heapProcess) {
+    std::wstring fileName(heapProcess);
+    if (!endsWithImageExtension(heapProcess)) {
+        fileName += kImageExtension;
+    }
+    return fileName;
+}
+
+std::optional<std::wstring> heapProcessOfImage(std::wstring_view fileName) {
+    if (!endsWithImageExtension(fileName)) {
+        return std::nullopt;
+    }
+    // "notepad.exe" comes from "notepad" as well as from itself; the short name is the profile's
+    // usual one. "notepad.exe.exe", or "notepad.EXE", only from itself.
+    const std::wstring_view stem = fileName.substr(0, fileName.size() - kImageExtension.size());
+    if (heapImageFileName(stem) == fileName) {
+        return std::wstring(stem);
+    }
+    return std::wstring(fileName);
+}
 
 HeapTargetForm heapTargetForm(std::wstring_view heapProcess) {
     std::size_t i = 0;
@@ -282,12 +329,17 @@ std::optional<std::wstring> BuildCaptureScript(const TraceSettings& settings) {
 
     std::wstring script;
     script.reserve(estimatedLength(settings));
+    std::size_t guard = 0;
     for (const FrameLine& line : kScriptTemplate) {
         if (line.piece == Piece::CaptureState && !assembly.captureState) {
             continue;
         }
+        guard = line.piece == Piece::ExpansionGuard ? script.size() : guard;
         appendLine(script, line, assembly);
         script += kLineEnd;
+    }
+    if (takesScriptPathOnSomeLine(script)) {
+        script.insert(guard, kDelayedExpansionOff);
     }
     return script;
 }

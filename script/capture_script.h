@@ -16,6 +16,15 @@ enum class HeapTargetForm { Pid, Name };
 
 [[nodiscard]] HeapTargetForm heapTargetForm(std::wstring_view heapProcess);
 
+// The file name of the image that heap tracing by name registers: the name with ".exe", which a
+// name that already ends in it (in any case: Microsoft's heap documentation writes it so) does
+// not get a second time. The script's registry key and WPR's -heaptracingconfig both carry it.
+[[nodiscard]] std::wstring heapImageFileName(std::wstring_view heapProcess);
+
+// The name that gives `fileName` back through heapImageFileName, in the form without ".exe" where
+// there is one; nothing for a file name that no name gives (one without ".exe" at its end).
+[[nodiscard]] std::optional<std::wstring> heapProcessOfImage(std::wstring_view fileName);
+
 // The whole script (UTF-16, CR LF line ends), or nothing when nothing would be traced.
 [[nodiscard]] std::optional<std::wstring> BuildCaptureScript(const TraceSettings& settings);
 

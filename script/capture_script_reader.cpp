@@ -112,6 +112,13 @@ private:
         switch (frameLine.piece) {
         case Piece::Text:
             return exactLine(frameLine.text);
+        case Piece::ExpansionGuard:
+            // Either form: the writer, given what is read, judges whether the line belongs.
+            if (next_ < lines_.size() && lines_[next_] == kDelayedExpansionOff) {
+                ++next_;
+                return true;
+            }
+            return exactLine(L"");
         case Piece::TracingFlagsSet:
             return readTracingFlagsSet();
         case Piece::KernelStart:
@@ -137,9 +144,18 @@ private:
             return true;
         }
         LineLexer reader(line, next_, error_);
-        return reader.take(kTracingFlagsSetStart) &&
-               reader.takeUntil(kTracingFlagsSetEnd, heapName_, L"an image name") &&
-               reader.take(kTracingFlagsSetEnd) && reader.end();
+        if (!reader.take(kTracingFlagsSetStart) ||
+            !reader.takeUntil(kTracingFlagsSetEnd, imageFile_, L"an image name") ||
+            !reader.take(kTracingFlagsSetEnd) || !reader.end()) {
+            return false;
+        }
+        std::optional<std::wstring> name = heapProcessOfImage(imageFile_);
+        if (!name) {
+            error_ = {next_, L"an image's file name that ends in .exe", shown(imageFile_)};
+            return false;
+        }
+        heapName_ = std::move(*name);
+        return true;
     }
 
     [[nodiscard]] bool readLogFileOptions(LineLexer& reader, std::wstring& path) {
@@ -308,7 +324,7 @@ private:
             !exactLine(std::wstring(kXperf) + L" \"" + settings_.etlOutPath + L"\"")) {
             return false;
         }
-        return !nameForm_ || exactLine(std::wstring(kTracingFlagsClearStart) + heapName_ +
+        return !nameForm_ || exactLine(std::wstring(kTracingFlagsClearStart) + imageFile_ +
                                        std::wstring(kTracingFlagsClearEnd));
     }
 
@@ -318,6 +334,7 @@ private:
     ScriptFormError& error_;
     std::vector<Entry> entries_;
     std::wstring entriesText_;
+    std::wstring imageFile_;
     std::wstring heapName_;
     bool nameForm_ = false;
     bool kernel_ = false;

@@ -3,6 +3,7 @@ add_library(corvane_script STATIC
     ${CMAKE_CURRENT_LIST_DIR}/capture_script.cpp
     ${CMAKE_CURRENT_LIST_DIR}/capture_script_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/provider_entries.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/percent_references.cpp
     ${CMAKE_CURRENT_LIST_DIR}/script_checks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/script_file_name.cpp
     ${CMAKE_CURRENT_LIST_DIR}/script_line_lexer.cpp

@@ -27,12 +27,19 @@ inline constexpr std::wstring_view kHeapStackwalk =
 inline constexpr std::wstring_view kTracingFlagsSetStart =
     L"reg add \"HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution "
     L"Options\\";
-inline constexpr std::wstring_view kTracingFlagsSetEnd =
-    L".exe\" /v TracingFlags /t REG_DWORD /d 1 /f";
+// The image's file name (heapImageFileName) stands between the start and the end.
+inline constexpr std::wstring_view kTracingFlagsSetEnd = L"\" /v TracingFlags /t REG_DWORD /d 1 /f";
 inline constexpr std::wstring_view kTracingFlagsClearStart =
     L"reg delete \"HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution "
     L"Options\\";
-inline constexpr std::wstring_view kTracingFlagsClearEnd = L".exe\" /v TracingFlags /f";
+inline constexpr std::wstring_view kTracingFlagsClearEnd = L"\" /v TracingFlags /f";
+inline constexpr std::wstring_view kImageExtension = L".exe";
+
+// Under delayed expansion cmd reads a line's '!' after it has put in the script's folder for
+// %~dp0, so a folder named "kit !CMDCMDLINE! -d x" would add arguments. A script that takes in its
+// own path turns delayed expansion off on the line that is otherwise empty, before any value; the
+// rest keep that line empty and every line keeps its number.
+inline constexpr std::wstring_view kDelayedExpansionOff = L"setlocal DisableDelayedExpansion";
 
 // The stop command: "xperf.exe", a stop clause per session (the kernel logger's has no name), the
 // merged output; then an empty line and the viewer, which is "xperf.exe" and the output.
@@ -63,6 +70,7 @@ inline constexpr std::wstring_view kStackField = L"'stack'";
 // The pieces that fill the frame's slots; Text is a fixed line.
 enum class Piece {
     Text,
+    ExpansionGuard,
     TracingFlagsSet,
     KernelStart,
     UserStart,
@@ -83,7 +91,7 @@ inline constexpr FrameLine kScriptTemplate[] = {
     {Piece::Text, L"rem Run this script from an elevated command prompt."},
     {Piece::Text,
      L"rem It needs xperf.exe (Windows Performance Toolkit) and reg on the search path."},
-    {Piece::Text, L""},
+    {Piece::ExpansionGuard, {}},
     {Piece::Text, L"echo Press a key when ready to start..."},
     {Piece::Text, L"pause"},
     {Piece::Text, L"echo ."},

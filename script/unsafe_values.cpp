@@ -2,6 +2,8 @@
 // line for its own syntax first, and xperf and reg then split what is left into arguments.
 #include "script/script_checks.h"
 
+#include "script/percent_references.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
@@ -11,79 +13,9 @@
 namespace corvane {
 namespace {
 
-bool isDigit(wchar_t c) noexcept {
-    return c >= L'0' && c <= L'9';
-}
-
 // Outside quotes these end the command, pipe or redirect it, or escape the next character.
 bool isCommandOperator(wchar_t c) noexcept {
     return c == L'&' || c == L'|' || c == L'<' || c == L'>' || c == L'^';
-}
-
-// What the prompt makes of the '%' at a position of a value, and where that reading ends.
-enum class PercentReading {
-    Literal,        // "%%": one '%'
-    Variable,       // "%NAME%": an environment variable's text
-    ScriptPath,     // "%~dp0" and the like: the script's own path taken apart, never quoted
-    QuotesPossible, // the script's arguments, %CMDCMDLINE%, %PATH% or a variable cut with ':'
-    Unpaired,       // no '%' in the value closes it
-};
-
-struct PercentReference {
-    PercentReading reading;
-    std::size_t end;
-    bool fromDrive = false; // a part of the script's path that starts with its drive
-};
-
-bool equalsIgnoringCase(std::wstring_view text, std::wstring_view upper) noexcept {
-    return text.size() == upper.size() &&
-           std::equal(text.begin(), text.end(), upper.begin(), [](wchar_t c, wchar_t u) {
-               return (c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c) == u;
-           });
-}
-
-PercentReference readPercent(std::wstring_view text, std::size_t at) noexcept {
-    const std::size_t next = at + 1;
-    if (next < text.size()) {
-        const wchar_t c = text[next];
-        if (c == L'%') {
-            return {PercentReading::Literal, next + 1};
-        }
-        if (c == L'*' || isDigit(c)) {
-            return {PercentReading::QuotesPossible, next + 1};
-        }
-        if (c == L'~') {
-            // The path operators' modifiers; the argument must be the script itself, %0, whose
-            // parts hold no quotes (an argument given to the script may).
-            std::size_t end = next + 1;
-            while (end < text.size() &&
-                   std::wstring_view(L"fdpnxsatz").find(text[end]) != std::wstring_view::npos) {
-                ++end;
-            }
-            const std::wstring_view modifiers = text.substr(next + 1, end - next - 1);
-            const bool scriptPath = !modifiers.empty() && end < text.size() && text[end] == L'0';
-            if (end < text.size() && isDigit(text[end])) {
-                // Attributes (a), time (t) and size (z) come before the path, and the
-                // attributes start with '-' ("--a------").
-                const bool fromDrive = modifiers.find_first_of(L"df") != std::wstring_view::npos &&
-                                       modifiers.find_first_of(L"atz") == std::wstring_view::npos;
-                return {scriptPath ? PercentReading::ScriptPath : PercentReading::QuotesPossible,
-                        end + 1, fromDrive};
-            }
-            // Anything else after "%~" is no path operator: Windows stops the script there.
-            return {PercentReading::QuotesPossible, next + 1};
-        }
-    }
-    const std::size_t closing = text.find(L'%', next);
-    if (closing == std::wstring_view::npos) {
-        return {PercentReading::Unpaired, closing};
-    }
-    const std::wstring_view name = text.substr(next, closing - next);
-    const bool quotesPossible = name.find(L':') != std::wstring_view::npos ||
-                                equalsIgnoringCase(name, L"CMDCMDLINE") ||
-                                equalsIgnoringCase(name, L"PATH");
-    return {quotesPossible ? PercentReading::QuotesPossible : PercentReading::Variable,
-            closing + 1};
 }
 
 struct UnsafeCharacter {
@@ -334,7 +266,8 @@ std::wstring unsafeValueProblem(const UnsafeValueFinding& finding) {
     case UnsafeValueRule::DelayedExpansion:
         return L"holds '!', which a command prompt with delayed expansion (the DelayedExpansion "
                L"registry value, or cmd /V:ON) reads as the start of a variable, whose text may "
-               L"end the quotes or be any other argument; the script cannot turn that off";
+               L"end the quotes or be any other argument. The script turns delayed expansion "
+               L"off only when a value takes in its own folder (%~dp0)";
     case UnsafeValueRule::NonAsciiBareValue:
         return L"holds " + codePoint(finding.character) +
                L", which is not ASCII, in a value written without quotes: a command prompt that "

@@ -134,7 +134,8 @@ constexpr FieldHelp kFieldHelps[] = {
      L"hold only ASCII, no blank, none of \" & | < > ^ !, and % only as %% (one %). Must not be "
      L"empty; default Vell."},
     {L"process-name-or-pid", L"ProcessName or PID",
-     L"Whose heap is traced: a process id, or an image name without .exe, which the script "
+     L"Whose heap is traced: a process id, or an image name (notepad or notepad.exe), which the "
+     L"script "
      L"marks for heap tracing in the registry until it stops. A process id is written without "
      L"quotes and may hold only ASCII, none of \" & | < > ^ % ! nor an id starting with -; an "
      L"image name no \" or !. Must not be empty, even with Heap clear; default 0."},

@@ -195,8 +195,8 @@ void appendQuoted(std::wstring& out, std::wstring_view text) {
 void appendHeapTracing(std::wstring& out, const TraceSettings& settings, std::wstring_view state) {
     out += kWpr;
     out += L" -heaptracingconfig \""sv;
-    out += settings.heapProcess;
-    out += L".exe\" "sv;
+    out += heapImageFileName(settings.heapProcess);
+    out += L"\" "sv;
     out += state;
 }
 

@@ -148,6 +148,32 @@ TEST(ScriptProgram, WritesTheWorkedExampleInTheCommandPromptsCodePage) {
     EXPECT_FALSE(readFileBytes(folder.file(L"e.cmd")).has_value());
 }
 
+// Code page 932 has two byte pairs for U+7E8A: Windows writes FA 5C (IBM extension) and reads ED 40
+// (its NEC-selected copy) as the same character. A saved script with ED 40 reads back into a
+// profile that makes FA 5C: only the comparison of the bytes shows that it is not Corvane's.
+TEST(ScriptProgram, AScriptThatItsProfileMakesInOtherBytesIsNotReadBack) {
+    ScratchFolder folder;
+    ASSERT_TRUE(writeFileBytes(folder.file(L"p.txt"), "etl-out-path = D:\\\xE7\xBA\x8Ax\\out.etl\n"
+                                                      "kernel-flag = LOADER\n"));
+    ASSERT_EQ(runProgram(L"p.txt -o s.cmd --code-page 932", folder).status, 0U);
+    std::string script = readFileBytes(folder.file(L"s.cmd")).value_or("");
+    const std::string written = "D:\\\xFA\x5Cx";
+    ASSERT_NE(script.find(written), std::string::npos) << "932 writes U+7E8A otherwise here";
+    for (std::size_t at = script.find(written); at != std::string::npos;
+         at = script.find(written)) {
+        script.replace(at, written.size(), "D:\\\xED\x40x");
+    }
+    ASSERT_TRUE(writeFileBytes(folder.file(L"s.cmd"), script));
+
+    const ProgramRun read =
+        runProgram(L"--profile-from s.cmd -o s.profile --code-page 932", folder);
+    EXPECT_EQ(read.status, 1U);
+    EXPECT_EQ(read.errors, "corvane-script: s.cmd: line 25 is not as Corvane writes it: its "
+                           "profile makes the line otherwise in this code page, so nothing is "
+                           "written\n");
+    EXPECT_FALSE(readFileBytes(folder.file(L"s.profile")).has_value());
+}
+
 // Reading stops at the limit: a sparse profile of 3 GiB costs 16 MiB, not 3 GiB of memory. (What
 // the program says when memory does run out is not shown: Wine does not enforce a job's memory
 // limit, so no test can make an allocation fail in it.)

@@ -258,6 +258,51 @@ TEST(ScriptToProfile, TheGoldenScriptsReadBackIntoTheProfilesAPersonWouldWrite) 
     }
 }
 
+// A key "myapp.exe" comes from the name "myapp" too, the profile's usual form; one written as
+// "myapp.exe.exe" (as Corvane once did for "myapp.exe") only from itself. The fifth line that
+// turns delayed expansion off belongs to a script that takes in its own folder, and to no other.
+TEST(ScriptToProfile, ImageNamesAndTheExpansionGuardReadBackIntoTheSameBytes) {
+    const std::string worked = exampleScript("worked example");
+    const auto edited = [&](const std::string& from, const std::string& to) {
+        std::string script = worked;
+        for (std::size_t at = script.find(from); at != std::string::npos;
+             at = script.find(from, at + to.size())) {
+            script.replace(at, from.size(), to);
+        }
+        return script;
+    };
+    const std::string guard = "\r\nsetlocal DisableDelayedExpansion\r\necho Press a key when ready";
+    const std::string blank = "\r\n\r\necho Press a key when ready";
+    const std::string inFolder = "\"%~dp0out.etl\"";
+    const std::string out = "\"D:\\traces\\20240105_093000.etl\"";
+    std::string guarded = edited(out, inFolder);
+    guarded.replace(guarded.find(blank), blank.size(), guard);
+    const struct {
+        std::string script;
+        const char* name; // nothing: refused
+    } cases[] = {
+        {edited("\\notepad.exe\"", "\\MyApp.exe\""), "MyApp"},
+        {edited("\\notepad.exe\"", "\\MyApp.EXE\""), "MyApp.EXE"},
+        {edited("\\notepad.exe\"", "\\notepad.exe.exe\""), "notepad.exe.exe"},
+        {edited(blank, guard), nullptr},
+        {edited(out, inFolder), nullptr},
+        {guarded, "notepad"},
+    };
+    for (const auto& [script, name] : cases) {
+        const ReadBack back = readBack(script);
+        if (name == nullptr) {
+            EXPECT_EQ(back.status, kExitBadInput);
+            EXPECT_EQ(back.errors.find(L"s.cmd: line 5 is not as Corvane writes it"), 16U)
+                << toUtf8(back.errors);
+            continue;
+        }
+        EXPECT_EQ(back.script, script) << toUtf8(back.errors);
+        EXPECT_NE(back.profile.find("\nprocess-name-or-pid = " + std::string(name) + "\n"),
+                  std::string::npos)
+            << back.profile;
+    }
+}
+
 TEST(ScriptToProfile, RefusesWhatCorvaneDoesNotWriteNamingTheLineAndWhatBelongsThere) {
     const std::string worked = exampleScript("worked example");
     const auto edited = [&](const std::string& from, const std::string& to) {

@@ -63,13 +63,14 @@ void expectRemarkLines(const Lines& lines) {
 // Compares the whole text byte for byte against the frame filled with the expected pieces.
 void expectScript(const TraceSettings& settings, const std::wstring& slot1,
                   const std::wstring& slot2, const std::wstring& slot3, const std::wstring& slot4,
-                  const Lines& stopSection) {
+                  const Lines& stopSection, const std::wstring& line5 = L"") {
     const std::optional<std::wstring> script = BuildCaptureScript(settings);
     ASSERT_TRUE(script.has_value());
     const Lines lines = scriptLines(*script);
     expectRemarkLines(lines);
     ASSERT_GE(lines.size(), 4U);
-    const Lines expected = frame(lines[2], lines[3], slot1, slot2, slot3, slot4, stopSection);
+    Lines expected = frame(lines[2], lines[3], slot1, slot2, slot3, slot4, stopSection);
+    expected[4] = line5;
     ASSERT_EQ(lines.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
@@ -265,7 +266,9 @@ TEST(HeapTarget, FormDecidesPidsTextAndRegistryLines) {
         // Whole-text searches: a CR or LF in the target is copied too and would split lines.
         const std::wstring script = BuildCaptureScript(settings).value_or(L"");
         const std::wstring heapStart = L"\r\n\r\nxperf.exe -start VellHeap -heap -pids ";
-        const std::wstring imageKey = L"Image File Execution Options\\" + text + L".exe\" /v";
+        // A name typed with its ".exe" does not get a second one.
+        const std::wstring imageKey = L"Image File Execution Options\\" + text +
+                                      (text == L"notepad.exe" ? L"" : L".exe") + L"\" /v";
         const std::wstring setLine = L"echo .\r\nreg add \"HKLM\\Software\\Microsoft\\";
         const std::wstring clearLine = L".etl\"\r\nreg delete \"HKLM\\Software\\Microsoft\\";
         if (entry.form == HeapTargetForm::Pid) {
@@ -410,7 +413,8 @@ TEST(CaptureScriptValues, TextsAreCopiedUnquotedUnescapedAndUntrimmed) {
                  L"HeapCreate+HeapAlloc+HeapRealloc+HeapFree+HeapDestroy -f \"" +
                      unicode + L".etl\"" + options,
                  {L"xperf.exe -stop My Session %USERNAME% -stop Heap^Session -stop -d " + out, L"",
-                  L"xperf.exe " + out, L"reg delete " + key + L" /v TracingFlags /f"});
+                  L"xperf.exe " + out, L"reg delete " + key + L" /v TracingFlags /f"},
+                 L"setlocal DisableDelayedExpansion"); // for the output path's %~dp0
 }
 
 TEST(CaptureScriptValues, LeadingSpaceOfAPidIsKeptAfterPids) {

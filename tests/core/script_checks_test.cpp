@@ -170,6 +170,50 @@ TEST(ScriptUnsafeValues, EachRuleIsFoundWhereTheValueStands) {
     }
 }
 
+// A value that takes in the script's folder turns delayed expansion off before any value, and an
+// image name typed with its ".exe" is registered as typed; '!' stays refused all the same.
+TEST(ScriptOwnPathAndImageName, EachValueGivesItsLineOrIsRefused) {
+    const std::wstring key =
+        L"\"HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\";
+    const std::wstring guard = L"setlocal DisableDelayedExpansion";
+    struct Case {
+        std::wstring TraceSettings::*field;
+        const wchar_t* value;
+        std::size_t number; // 0: refused for a '!'
+        std::wstring line;
+    };
+    const Case cases[] = {
+        {&TraceSettings::etlOutPath, L"%~dp0out.etl", 5, guard},
+        {&TraceSettings::kernelPath, L"%~f0.k.etl", 5, guard},
+        {&TraceSettings::heapProcess, L"app%~n0", 5, guard},
+        {&TraceSettings::etlOutPath, L"D:\\100%%~dp0.etl", 5, L""}, // "%%": no reference
+        {&TraceSettings::etlOutPath, L"%~dp0!x!.etl", 0, {}},
+        {&TraceSettings::heapProcess, L"myapp.exe", 11,
+         L"reg add " + key + L"myapp.exe\" /v TracingFlags /t REG_DWORD /d 1 /f"},
+        {&TraceSettings::heapProcess, L"MyApp.EXE", 28,
+         L"reg delete " + key + L"MyApp.EXE\" /v TracingFlags /f"},
+        {&TraceSettings::heapProcess, L"myapp.ex", 11,
+         L"reg add " + key + L"myapp.ex.exe\" /v TracingFlags /t REG_DWORD /d 1 /f"},
+    };
+    for (const Case& entry : cases) {
+        SCOPED_TRACE(::testing::Message() << std::wstring(entry.value));
+        TraceSettings settings = script_examples::scriptExample("worked example").settings;
+        settings.*entry.field = entry.value;
+        const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings);
+        ASSERT_EQ(found.has_value(), entry.number == 0);
+        if (found) {
+            EXPECT_EQ(found->rule, UnsafeValueRule::DelayedExpansion);
+            continue;
+        }
+        const std::wstring script = BuildCaptureScript(settings).value_or(L"");
+        std::size_t start = 0;
+        for (std::size_t line = 1; line < entry.number; ++line) {
+            start = script.find(L"\r\n", start) + 2;
+        }
+        EXPECT_EQ(script.substr(start, script.find(L"\r\n", start) - start), entry.line);
+    }
+}
+
 TEST(ScriptLineLimit, CountsUtf16UnitsAndTheBytesOfTheCodePage) {
     TraceSettings settings = script_examples::scriptExample("worked example").settings;
     // The length and measure of the line found too long, or 0 when none is.

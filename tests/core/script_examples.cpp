@@ -64,9 +64,9 @@ std::vector<ScriptExample> makeExamples() {
                              L"xperf.exe \"" + kOutPath + L"\""};
     examples.push_back(heapByPid);
 
-    // Taken as an image name, so ".exe" is added again.
+    // Typed with its ".exe", as Microsoft's heap documentation writes it: not added again.
     const std::wstring exeKey = L"\"HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Image "
-                                L"File Execution Options\\notepad.exe.exe\"";
+                                L"File Execution Options\\notepad.exe\"";
     ScriptExample heapByName{"heap by name", exampleSettings(), L"", L" ", L" ", L"", {}};
     heapByName.settings.heapEnabled = 1;
     heapByName.settings.heapProcess = L"notepad.exe";

@@ -324,6 +324,39 @@ def test_log_paths_with_spaces_arrive_as_one_argument_each(scripts):
     ]
 
 
+def test_a_kit_folder_named_like_a_variable_stays_part_of_the_paths_under_delayed_expansion(
+        scripts):
+    # Windows's CMDCMDLINE of a double-clicked script, which Wine's cmd lacks, so it is given; its
+    # quotes would end the quoted path and " -d evil..." would be an argument of its own.
+    kit = scripts.folder / "kit !CMDCMDLINE! -d evil"
+    kit.mkdir()
+    script = scripts.make(["kernelFlag=PROC_THREAD", "kernelPath=%~dp0k.etl",
+                           "etlOutPath=%~dp0out.etl"], name=f"{kit.name}/capture.cmd")
+    lines = script.read_bytes().split(b"\r\n")
+    assert lines[4] == b"setlocal DisableDelayedExpansion"
+    # Started by its bare name from its folder: a /V:ON prompt would read the '!' of a full path.
+    run = ScriptRun(scripts.screen, kit)
+    run.command = lambda script: ["wine", "cmd", "/V:ON", "/c", script.name]
+    cmdcmdline = {"CMDCMDLINE": 'C:\\Windows\\system32\\cmd.exe /c ""C:\\kit\\capture.cmd" "'}
+    folder = windows_path(kit) + "\\"
+    assert programs_and_arguments(run.run(script, extra_environment=cmdcmdline)) == [
+        kernel_start("PROC_THREAD", path=folder + "k.etl"),
+        stop("-stop", etl=folder + "out.etl"),
+        viewer(folder + "out.etl"),
+    ]
+
+    # Without that line the same prompt hands xperf a second -d: the test reaches the danger.
+    lines[4] = b""
+    script.write_bytes(b"\r\n".join(lines))
+    run.log.unlink()
+    with open(kit / "keys.txt", "rb") as keys, open(run.output, "wb") as output:
+        subprocess.run(run.command(script), stdin=keys, stdout=output, stderr=subprocess.STDOUT,
+                       cwd=kit, env=run.environment(cmdcmdline), timeout=RUN_LIMIT)
+    stop_call = json.loads(run.log.read_text().splitlines()[1])
+    assert stop_call["argv"][:3] == ["xperf.exe", "-stop", "-d"]
+    assert stop_call["argv"].count("-d") == 2, stop_call["argv"]
+
+
 def test_non_ascii_provider_paths_and_heap_process_arrive_exactly(scripts):
     # Letters that the command prompt's code page holds (437 and 850 alike), at other byte values
     # than in the ANSI code page 1252, which cmd would misread.
