@@ -377,7 +377,26 @@ const BadRun kBadRuns[] = {
      L"p.txt: line 2: provider holds ':', which xperf reads as the end of the name and the start "
      L"of the provider's keywords and level, quoted or not. Give the provider by its GUID "
      L"instead, such as {22fb2cd6-0e7b-422b-a0c7-2fad1fd0e716} (xperf -providers shows the GUID "
-     L"of each)"},
+     L"of each). The keywords and level follow the name or GUID in quotes: provider = "
+     L"\"{22fb2cd6-0e7b-422b-a0c7-2fad1fd0e716}\" keywords=MASK level=LEVEL"},
+    // xperf's own form, which the profile writes with options.
+    {"etl-out-path = D:\\o.etl\nprovider = Name:0x10:5\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: provider holds ':', which xperf reads as the end of the name and the start "
+     L"of the provider's keywords and level, quoted or not. Give the provider by its GUID "
+     L"instead, such as {22fb2cd6-0e7b-422b-a0c7-2fad1fd0e716} (xperf -providers shows the GUID "
+     L"of each). The keywords and level follow the name or GUID in quotes: provider = \"Name\" "
+     L"keywords=0x10 level=5"},
+    // Input that would clear the screen, and one that would turn the line around, written out.
+    {"k\x1b[2Jey = 1\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: unknown key 'k\\x1b[2Jey'; did you mean 'heap'?"},
+    {"heap = yes\xE2\x80\xAE\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 1: heap must be yes or no, not 'yesU+202E'"},
     {"provider = Acme\nprovider = ACME\n",
      {},
      kExitBadInput,
@@ -390,6 +409,14 @@ const BadRun kBadRuns[] = {
      kExitBadInput,
      L"--code-page takes one code page number from 1 to 65535, such as 437 or 65001, not '0' "
      L"(see --help)"},
+    {"",
+     {L"--out", L"x.cmd"},
+     kExitBadInput,
+     L"unknown option '--out'; did you mean '-o'? (see --help)"},
+    {"",
+     {L"--set", L"kernel-flag", L"CSWITCH"},
+     kExitBadInput,
+     L"--set takes key=value as one argument: --set kernel-flag=CSWITCH (see --help)"},
     {"",
      {L"--froce"},
      kExitBadInput,
@@ -431,6 +458,65 @@ TEST(ScriptToolRefusals, EachBadRunSaysWhyAndWritesNothing) {
                            L"it may hold\n");
     EXPECT_EQ(host.run({L"--list", L"kernels"}), kExitBadInput);
     EXPECT_EQ(host.errors, L"corvane-script: unknown list 'kernels'; did you mean 'kernel'?\n");
+}
+
+// Characters that act on a terminal or turn text around, where a message could show them.
+const wchar_t kHostileCharacters[] = {0x01,   0x07,   0x08,   L'\t',  L'\n',  0x0D,
+                                      0x1B,   0x7F,   0x85,   0x9B,   0x061C, 0x200E,
+                                      0x200F, 0x202A, 0x202E, 0x2066, 0x2069};
+
+// Whether standard error holds one message whose one line break is the program's own, and no
+// character of the table or any other C0 or C1 control.
+bool isOneVisibleLine(const std::wstring& errors) {
+    if (errors.empty() || errors.back() != L'\n') {
+        return false;
+    }
+    return std::none_of(errors.begin(), errors.end() - 1, [](wchar_t c) {
+        return c < 0x20 || (c >= 0x7F && c <= 0x9F) ||
+               std::find(std::begin(kHostileCharacters), std::end(kHostileCharacters), c) !=
+                   std::end(kHostileCharacters);
+    });
+}
+
+TEST(ScriptToolMessages, QuoteTheirInputWithControlAndDirectionCharactersWrittenOut) {
+    const std::string out = "etl-out-path = D:\\o.etl\nheap = yes\n";
+    for (const wchar_t hostile : kHostileCharacters) {
+        SCOPED_TRACE(static_cast<unsigned>(hostile));
+        const std::wstring h(1, hostile);
+        const std::string u = toUtf8(h);
+        // The profile reader, the command line, the checks, the writer and the script reader,
+        // each fed the character where it names what it refuses.
+        const std::vector<std::pair<std::string, std::vector<std::wstring>>> runs = {
+            {"k" + u + "ey = 1\n", {L"p.txt"}},
+            {"heap = y" + u + "\n", {L"p.txt"}},
+            {"provider = \"A\" level=" + u + "5\n", {L"p.txt"}},
+            {"provider = A" + u + " level=5\n", {L"p.txt"}},
+            {"kernel-flag = DPC\nkernel-flag = D" + u + "PC\n", {L"p.txt"}},
+            {out, {L"p.txt", L"--set", L"heap" + h + L"=no"}},
+            {out, {L"p.txt", L"--set", L"session-name=V" + h + L"ll"}},
+            {out, {L"p.txt", L"--set", L"heap", L"x" + h}},
+            {out + "provider = Acme:" + u + "\n", {L"p.txt"}},
+            {out, {L"p.txt", L"--stro" + h + L"ct"}},
+            {out, {L"p.txt", L"q" + h + L".txt"}},
+            {out, {L"p.txt", L"--code-page", h}},
+            {out, {L"p.txt", L"--recorder", h}},
+            {out, {L"p.txt", L"-o", L"locked\\x" + h + L".cmd"}},
+            {out + "session-name = V&ll\n", {L"p" + h + L".txt"}},
+            {"", {L"--list", L"kern" + h}},
+            {"", {L"--profile-from", L"s" + h + L".cmd"}},
+            {"@echo off\r\nrem x" + u + "\r\n", {L"--profile-from", L"p.txt"}},
+            {"@echo off\r\nrem x" + u + "\r\n",
+             {L"--profile-from", L"p.txt", L"--code-page", L"28591"}},
+        };
+        for (const auto& [profile, arguments] : runs) {
+            FakeHost host;
+            host.unwritableFolders = {L"locked\\"};
+            host.files[L"p.txt"] = profile;
+            host.files[L"p" + h + L".txt"] = profile;
+            EXPECT_NE(host.run(arguments), kExitDone) << profile;
+            EXPECT_TRUE(isOneVisibleLine(host.errors)) << toUtf8(host.errors);
+        }
+    }
 }
 
 } // namespace
