@@ -313,11 +313,10 @@ TEST(ScriptToProfile, RefusesWhatCorvaneDoesNotWriteNamingTheLineAndWhatBelongsT
         {worked.substr(0, worked.find("xperf.exe -stop")),
          L"s.cmd: line 25 is not as Corvane writes it: expected 'xperf.exe -stop Vell -stop "
          L"VellHeap -stop -d ', not the end of the script"},
-        {edited("Vell ", "Ve\x1b[2Jll "),
+        {edited("Vell ", "Ve\x1b[2J\x9bll "),
          L"s.cmd: line 15 is not as Corvane writes it: expected no control character (Corvane "
-         L"writes none), not '\\x1b[2Jll -on "
-         L"\"Microsoft-Windows-Shell-Core\":::'stack'+\"Microsoft-"
-         L"W...'"},
+         L"writes none), not '\\x1b[2JU+009Bll -on \"Microsoft-Windows-Shell-Core\":::'stack'+"
+         L"\"Microsoft-...'"},
         {noSession,
          L"s.cmd: line 13 is not as Corvane writes it: expected a session's start line: Corvane "
          L"writes no script that starts none, not ' '"},
