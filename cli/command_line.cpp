@@ -70,6 +70,22 @@ bool parseCodePage(const std::wstring& text, unsigned& codePage) {
     return true;
 }
 
+// Names other programs give these options, which the nearest name by spelling would miss.
+constexpr struct {
+    std::wstring_view name;
+    std::wstring_view ours;
+} kKnownAliases[] = {{L"--out", L"-o"}, {L"--output", L"-o"}};
+
+std::wstring unknownOptionMessage(const std::wstring& argument,
+                                  const std::vector<std::wstring_view>& options) {
+    const auto alias =
+        std::find_if(std::begin(kKnownAliases), std::end(kKnownAliases),
+                     [&](const auto& entry) { return equalsFolded(entry.name, argument); });
+    const std::wstring suggestion(
+        alias != std::end(kKnownAliases) ? alias->ours : nearestName(argument, options));
+    return L"unknown option " + quoted(argument) + L"; did you mean '" + suggestion + L"'?";
+}
+
 // Takes an option's value into a slot that may be filled once.
 bool takeOnce(const std::wstring& option, std::wstring value, std::optional<std::wstring>& slot,
               std::wstring& error) {
@@ -116,8 +132,7 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
                                 argument == L"--recorder" || argument == L"--profile-from";
         if (!takesValue) {
             if (argument.size() > 1 && argument[0] == L'-') {
-                error = L"unknown option " + quoted(argument) + L"; did you mean '" +
-                        nearestName(argument, kOptions) + L"'?";
+                error = unknownOptionMessage(argument, kOptions);
                 return false;
             }
             if (line.profile) {
@@ -134,6 +149,14 @@ bool parseCommandLine(const std::vector<std::wstring>& arguments, CommandLine& l
         }
         std::wstring value = arguments[++i];
         if (argument == L"--set") {
+            // "--set kernel-flag CSWITCH" would otherwise take CSWITCH for a second profile.
+            const bool split = value.find(L'=') == std::wstring::npos && i + 1 < arguments.size() &&
+                               !arguments[i + 1].empty() && arguments[i + 1][0] != L'-';
+            if (split) {
+                error = L"--set takes key=value as one argument: --set " +
+                        shortened(value + L"=" + arguments[i + 1]);
+                return false;
+            }
             line.assignments.push_back(std::move(value));
         } else if (argument == L"--recorder") {
             if (value != L"xperf" && value != L"wpr") {

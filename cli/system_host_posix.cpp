@@ -3,14 +3,17 @@
 #include "encoding/utf8.h"
 #include "encoding/iconv_encoding_posix.h"
 #include "files/script_file_posix.h"
+#include "settings/visible_text.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <optional>
+#include <utility>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -60,7 +63,19 @@ std::wstring shown(const std::string& bytes) {
     if (!fromUtf8(bytes, text)) {
         text.assign(bytes.begin(), bytes.end());
     }
-    return text;
+    return visibleText(text);
+}
+
+// The system says only "No such file or directory" for a file whose folder is missing, which reads
+// as if the file were meant to exist already.
+std::optional<std::wstring> missingFolderReason(const std::wstring& path) {
+    const std::size_t slash = path.rfind(L'/');
+    struct stat status {};
+    if (slash == std::wstring::npos || slash == 0 ||
+        ::stat(toUtf8(path.substr(0, slash + 1)).c_str(), &status) == 0 || errno != ENOENT) {
+        return std::nullopt;
+    }
+    return L"the folder " + quoted(path.substr(0, slash), kShownPathLength) + L" does not exist";
 }
 
 // Names the folder and its owner, by the name the system knows for them where it knows one.
@@ -117,6 +132,12 @@ FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::s
     const ScriptFileOutcome outcome =
         writeScriptFile(toUtf8(path), bytes, replaceExisting ? Existing::Replace : Existing::Keep,
                         error, folder, platformPosixFilePlacement());
+    if (outcome != ScriptFileOutcome::Written && outcome != ScriptFileOutcome::NameTaken) {
+        if (std::optional<std::wstring> missing = missingFolderReason(path)) {
+            why = std::move(*missing);
+            return FileWrite::Failed;
+        }
+    }
     switch (outcome) {
     case ScriptFileOutcome::Written:
         return FileWrite::Written;

@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <optional>
+#include <utility>
 
 namespace corvane {
 namespace {
@@ -84,6 +86,25 @@ bool writeText(DWORD standardHandle, std::wstring_view text) {
     return writeHandle(handle, toUtf8(text));
 }
 
+// The system says only that it cannot find the path, for a file whose folder is missing, which
+// reads as if the file were meant to exist already.
+std::optional<std::wstring> missingFolderReason(const std::wstring& path) {
+    const std::size_t separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos || separator == 0) {
+        return std::nullopt;
+    }
+    const std::wstring folder = path.substr(0, separator + 1);
+    if (GetFileAttributesW(withLongPathPrefix(folder).c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        return std::nullopt;
+    }
+    return L"the folder " + quoted(path.substr(0, separator), kShownPathLength) +
+           L" does not exist";
+}
+
 // The comparison of a sorted list box: the user's locale, letter case ignored.
 bool listBoxLess(const std::wstring& left, const std::wstring& right) {
     const int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, left.c_str(),
@@ -141,6 +162,10 @@ FileWrite SystemScriptToolHost::writeFile(const std::wstring& path, const std::s
     }
     if (outcome.refusal == WriteRefusal::NameTaken) {
         return FileWrite::NameTaken;
+    }
+    if (std::optional<std::wstring> missing = missingFolderReason(path)) {
+        why = std::move(*missing);
+        return FileWrite::Failed;
     }
     why = failureDetails(outcome);
     if (outcome.refusal == WriteRefusal::None) {

@@ -5,6 +5,7 @@
 #include "settings/descriptions.h"
 #include "settings/recording_checks.h"
 #include "settings/stackwalk_events.h"
+#include "settings/visible_text.h"
 #include "wpr/wpr_plan.h"
 
 #include <algorithm>
@@ -69,8 +70,8 @@ std::wstring warningText(const RecordingFinding& finding, const TraceSettings& s
                       L"PROC_THREAD and kernel-flag = LOADER, or a group that holds both, such "
                       L"as Base)");
     case RecordingWarning::SameSessionName:
-        return L"session-name " + settings.sessionName + L" and heap-session-name " +
-               settings.heapSessionName +
+        return L"session-name " + visibleText(settings.sessionName) + L" and heap-session-name " +
+               visibleText(settings.heapSessionName) +
                L" name one session, as ETW compares session names without case: the second "
                L"start fails; give the heap session another name";
     case RecordingWarning::SameLogFile:

@@ -10,6 +10,25 @@ std::wstring valueOrigin(const TraceSettings& settings, const ScriptTextValue* v
                             : reader.providerOrigin(settings.providers[provider], profileName);
 }
 
+// xperf's own form "Name:Keywords:Level" is what a ':' in a profile's provider most often is: the
+// profile's line for the same, from the parts given; for a name that holds ':', the GUID's line.
+std::wstring colonAdvice(const std::wstring& provider) {
+    const std::size_t first = provider.find(L':');
+    const std::size_t second = provider.find(L':', first + 1);
+    const std::wstring keywords = provider.substr(first + 1, second - first - 1);
+    const std::wstring level =
+        second == std::wstring::npos
+            ? L""
+            : provider.substr(second + 1, provider.find(L':', second + 1) - second - 1);
+    const bool xperfForm = first != 0 && !keywords.empty() &&
+                           (keywords + level).find_first_of(L" \t") == std::wstring::npos;
+    return L". The keywords and level follow the name or GUID in quotes: provider = \"" +
+           (xperfForm ? shortened(provider.substr(0, first))
+                      : L"{22fb2cd6-0e7b-422b-a0c7-2fad1fd0e716}") +
+           L"\" keywords=" + (xperfForm ? shortened(keywords) : L"MASK") + L" level=" +
+           (xperfForm && !level.empty() ? shortened(level) : L"LEVEL");
+}
+
 } // namespace
 
 std::optional<std::wstring> unsafeValueMessage(const TraceSettings& settings,
@@ -21,8 +40,13 @@ std::optional<std::wstring> unsafeValueMessage(const TraceSettings& settings,
                controlCharacterProblem(found->character);
     }
     if (const std::optional<UnsafeValueFinding> found = findUnsafeValue(settings, encoder)) {
-        return valueOrigin(settings, found->value, found->provider, reader, profileName) + L" " +
-               unsafeValueProblem(*found);
+        std::wstring message =
+            valueOrigin(settings, found->value, found->provider, reader, profileName) + L" " +
+            unsafeValueProblem(*found);
+        if (found->rule == UnsafeValueRule::ProviderColon && found->value == nullptr) {
+            message += colonAdvice(settings.providers[found->provider]);
+        }
+        return message;
     }
     return std::nullopt;
 }

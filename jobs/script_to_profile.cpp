@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace corvane {
@@ -18,6 +19,40 @@ namespace {
 // The command prompt reads lines of at most 8,191 characters, and a script has 28 at most; this
 // leaves room for every code page and refuses a wrong file before it costs much memory.
 constexpr std::size_t kLargestScript = 16U << 20;
+
+// The line by which the WPR runner says what it needs; the xperf script's says xperf.exe.
+constexpr std::string_view kWprRunnerLine = "\nrem It needs wpr.exe";
+
+// Files that people give for a saved script by mistake, named for what they are, with what to do:
+// each would otherwise be refused at its first line with words about the script's form.
+std::optional<std::wstring> mistakenFile(const std::string& bytes, const std::wstring& shownScript,
+                                         SettingsEnvironment& environment) {
+    ProfileReader reader(profileDefaults(environment.defaultsEnvironment()));
+    std::wstring ignored;
+    if (bytes.find('=') != std::string::npos && reader.readProfile(bytes, ignored)) {
+        return shownScript + L" is a profile: give it to corvane-script as PROFILE";
+    }
+    if (bytes.find(kWprRunnerLine) != std::string::npos) {
+        return shownScript + L" is a WPR runner: read back the xperf script, or keep the profile "
+                             L"that made it";
+    }
+    std::size_t bare = bytes.find('\n');
+    while (bare != std::string::npos && bare != 0 && bytes[bare - 1] == '\r') {
+        bare = bytes.find('\n', bare + 1);
+    }
+    if (bare == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t line =
+        1 + static_cast<std::size_t>(
+                std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bare), '\n'));
+    const std::wstring lines =
+        bytes.find("\r\n") == std::string::npos
+            ? L"its lines end in LF alone: a script Corvane writes ends them"
+            : L"line " + std::to_wstring(line) +
+                  L" ends in LF alone: a script Corvane writes ends every line";
+    return shownScript + L": " + lines + L" in CR LF; it was changed by an editor or a transfer";
+}
 
 // The script's text, from bytes in its code page (none: ASCII alone).
 JobOutcome decodeScript(const std::string& bytes, unsigned codePage,
@@ -118,6 +153,9 @@ JobOutcome profileOfSavedScript(const std::string& bytes, const SavedScript& scr
                                 CodePageCodec& codec, SettingsEnvironment& environment,
                                 std::string& profile) {
     const std::wstring shownScript = shortened(script.path, kShownPathLength);
+    if (std::optional<std::wstring> mistaken = mistakenFile(bytes, shownScript, environment)) {
+        return JobOutcome::badInput(std::move(*mistaken));
+    }
     std::wstring text;
     if (JobOutcome decoded = decodeScript(bytes, script.codePage, shownScript, codec, text);
         !decoded.done()) {

@@ -139,7 +139,8 @@ std::wstring ProfileReader::origin(std::wstring TraceSettings::*field,
             return L"--set " + key;
         }
         if (!profileOrigins_[i].empty()) {
-            return profileName + L": " + profileOrigins_[i] + L": " + key;
+            return shortened(profileName, kShownPathLength) + L": " + profileOrigins_[i] + L": " +
+                   key;
         }
         return L"the default " + key;
     }
@@ -152,7 +153,7 @@ std::wstring ProfileReader::providerOrigin(const std::wstring& name,
     if (found == values_.providerOrigins.end() || found->second.rfind(L"--set ", 0) == 0) {
         return L"--set provider";
     }
-    return profileName + L": " + found->second + L": provider";
+    return shortened(profileName, kShownPathLength) + L": " + found->second + L": provider";
 }
 
 TraceSettings ProfileReader::settings(const ProviderOrder& providerOrder) const {

@@ -24,7 +24,8 @@ inline constexpr std::size_t kShownValueLength = 64;
 inline constexpr std::size_t kShownPathLength = 1024;
 
 // `text` for a message: a longer one is cut to its first `length` characters and "...", so that
-// a runaway value does not flood the terminal.
+// a runaway value does not flood the terminal, and its control characters written out
+// (visibleText), so that it cannot act on the terminal. Every message that quotes input uses it.
 [[nodiscard]] std::wstring shortened(std::wstring_view text,
                                      std::size_t length = kShownValueLength);
 // The same in single quotes.

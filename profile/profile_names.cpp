@@ -2,6 +2,8 @@
 // nearest known name for a message about an unknown one.
 #include "profile/profile.h"
 
+#include "settings/visible_text.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -71,9 +73,9 @@ std::wstring folded(std::wstring_view text) {
 
 std::wstring shortened(std::wstring_view text, std::size_t length) {
     if (text.size() <= length) {
-        return std::wstring(text);
+        return visibleText(text);
     }
-    return std::wstring(text.substr(0, length)) + L"...";
+    return visibleText(text.substr(0, length)) + L"...";
 }
 
 std::wstring quoted(std::wstring_view text, std::size_t length) {

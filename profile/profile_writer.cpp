@@ -3,6 +3,7 @@
 #include "profile/profile.h"
 
 #include "profile/profile_keys.h"
+#include "settings/visible_text.h"
 
 #include <cstdint>
 #include <string>
@@ -57,17 +58,6 @@ std::wstring providerText(const std::wstring& name, const TraceSettings& setting
         text += *options.stack ? L" stack=on" : L" stack=off";
     }
     return text;
-}
-
-// The script's name in the comment line, which a line break would end.
-std::wstring commentText(std::wstring_view text) {
-    std::wstring shown(text);
-    for (wchar_t& c : shown) {
-        if (c < L' ' || c == 0x7F) {
-            c = L'?';
-        }
-    }
-    return shown;
 }
 
 void appendLine(std::wstring& out, const wchar_t* key, const std::wstring& value) {
@@ -136,7 +126,8 @@ void appendKeys(std::wstring& text, const TraceSettings& settings, const TraceSe
 
 std::wstring profileOfScript(const TraceSettings& settings, const TraceSettings& defaults,
                              std::wstring_view scriptName) {
-    std::wstring text = L"# Read from the capture script " + commentText(scriptName) + L".";
+    // A line break would end the comment, and --stdout puts the line on the terminal.
+    std::wstring text = L"# Read from the capture script " + visibleText(scriptName) + L".";
     bool anyLeftOut = false;
     for (const UnrecoveredValues& values : kUnrecovered) {
         if (values.absent(settings)) {

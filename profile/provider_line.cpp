@@ -147,11 +147,45 @@ bool readOption(std::wstring_view option, ProviderOptions& options, std::wstring
     return false;
 }
 
+// Where the options end a name without quotes ("Microsoft-Windows-Win32k level=5"): the length
+// of the name before them, or npos. Such a line names a provider that is all of its text, which
+// is never what was meant.
+std::size_t nameBeforeOptions(std::wstring_view value) {
+    ProviderOptions options;
+    std::size_t end = value.size();
+    std::size_t nameEnd = std::wstring_view::npos;
+    for (;;) {
+        std::size_t start = end;
+        while (start > 0 && !profile_keys::isBlank(value[start - 1])) {
+            --start;
+        }
+        std::wstring ignored;
+        if (start == 0 || start == end ||
+            !readOption(value.substr(start, end - start), options, ignored)) {
+            return nameEnd;
+        }
+        end = start;
+        while (end > 0 && profile_keys::isBlank(value[end - 1])) {
+            --end;
+        }
+        nameEnd = end == 0 ? std::wstring_view::npos : end;
+    }
+}
+
 } // namespace
 
 bool readProviderLine(std::wstring_view value, ProviderLine& line, std::wstring& error) {
     const std::size_t closing =
         value.empty() || value.front() != L'"' ? std::wstring_view::npos : value.find(L'"', 1);
+    if (closing == std::wstring_view::npos) {
+        if (const std::size_t nameEnd = nameBeforeOptions(value);
+            nameEnd != std::wstring_view::npos) {
+            error = L"options follow a provider's name only in quotes; without them " +
+                    quoted(value) + L" is all one name: type provider = \"" +
+                    shortened(value.substr(0, nameEnd)) + L"\"" + shortened(value.substr(nameEnd));
+            return false;
+        }
+    }
     // A name as it stands, or all of the value in quotes: the forms every profile had before.
     if (closing == std::wstring_view::npos || closing + 1 == value.size()) {
         line.name = closing == std::wstring_view::npos ? value : value.substr(1, closing - 1);

@@ -1,5 +1,7 @@
 #include "script/script_line_lexer.h"
 
+#include "settings/visible_text.h"
+
 #include <utility>
 
 namespace corvane::script_lexer {
@@ -19,7 +21,7 @@ std::wstring shown(std::wstring_view text) {
         return L"an empty line";
     }
     const bool cut = text.size() > kShownLength;
-    return L"'" + std::wstring(text.substr(0, kShownLength)) + (cut ? L"...'" : L"'");
+    return L"'" + visibleText(text.substr(0, kShownLength)) + (cut ? L"...'" : L"'");
 }
 
 bool splitLines(std::wstring_view script, std::vector<std::wstring_view>& lines,

@@ -1,6 +1,7 @@
 // Which characters a value may hold where the script writes it: the command prompt reads each
 // line for its own syntax first, and xperf and reg then split what is left into arguments.
 #include "script/script_checks.h"
+#include "settings/visible_text.h"
 
 #include "script/percent_references.h"
 
@@ -167,6 +168,9 @@ std::wstring codePoint(wchar_t character) {
         code[5 - i] = kHexDigits[(value >> (4 * i)) & 0xFU];
     }
     const bool whole = value < 0xD800U || (value > 0xDFFFU && value <= 0xFFFFU);
+    if (whole && isHiddenCharacter(character)) {
+        return code; // shown, it would act on the terminal or turn the message around
+    }
     return whole ? L"'" + std::wstring(1, character) + L"' (" + code + L")"
                  : L"a character beyond U+FFFF";
 }

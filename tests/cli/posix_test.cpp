@@ -89,8 +89,8 @@ TEST(NativeProgram, WritesTheFileEncodesWithIconvAndExitsWithItsStatus) {
                    folder),
         2);
     EXPECT_EQ(readAll(folder.file("err")), "corvane-script: cannot write '" +
-                                               folder.file("none/s.cmd") +
-                                               "': No such file or directory\n");
+                                               folder.file("none/s.cmd") + "': the folder '" +
+                                               folder.file("none") + "' does not exist\n");
 }
 
 TEST(NativeProgram, CountsTheLineLimitInTheBytesOfTheCodePage) {

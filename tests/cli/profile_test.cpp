@@ -255,6 +255,12 @@ TEST(ProviderLines, GiveXperfsEntryCutAfterTheLastFieldSetOrAreRefusedWithTheirL
         {"no", "\"A\" level = 5", L"line 2: after a provider's quoted name come keywords="},
         {"no", "\"A\" level=1 level=2", L"line 2: level is given twice"},
         {"no", "\"\" level=1", L"line 2: provider must not be empty"},
+        // Without quotes the options would be part of the name.
+        {"no", "Acme Tool v=2", L"\"Acme Tool v=2\""},
+        {"no", "Microsoft-Windows-Win32k level=5",
+         L"line 2: options follow a provider's name only in quotes; without them "
+         L"'Microsoft-Windows-Win32k level=5' is all one name: type provider = "
+         L"\"Microsoft-Windows-Win32k\" level=5"},
     };
     for (const auto& entry : cases) {
         const std::wstring found = providerEntry(entry.logStack, entry.value);

@@ -313,6 +313,19 @@ TEST(ScriptToProfile, RefusesWhatCorvaneDoesNotWriteNamingTheLineAndWhatBelongsT
         }
         return script;
     };
+    // The worked example with no session started: the slots empty, the stop line bare.
+    std::string noSession = worked;
+    for (const char* start :
+         {"reg add", "xperf.exe -on", "xperf.exe -start Vell ", "xperf.exe -start VellHeap"}) {
+        const std::size_t at = noSession.find(start);
+        noSession.replace(at, noSession.find("\r\n", at) - at, " ");
+    }
+    noSession.replace(noSession.find("-stop Vell -stop VellHeap -stop "), 32, "");
+    noSession.erase(noSession.find("reg delete"));
+    FakeHost host;
+    host.files[L"p.txt"] = "etl-out-path = D:\\o.etl\nheap = yes\n";
+    EXPECT_EQ(host.run({L"p.txt", L"--recorder", L"wpr", L"-o", L"r.cmd"}), kExitDone);
+    const std::string wprRunner = host.files[L"r.cmd"];
     const std::pair<std::string, std::wstring> cases[] = {
         {edited("PROC_THREAD", "PROC_THREAT"),
          L"s.cmd: line 13 is not as Corvane writes it: expected a kernel flag or group "
@@ -340,6 +353,26 @@ TEST(ScriptToProfile, RefusesWhatCorvaneDoesNotWriteNamingTheLineAndWhatBelongsT
          L"command"},
         {worked.substr(0, worked.size() - 2),
          L"s.cmd: line 28 is not as Corvane writes it: expected CR LF, not the end of the script"},
+        {worked + "calc\r\n",
+         L"s.cmd: line 29 is not as Corvane writes it: expected the end of the script, not 'calc'"},
+        {worked.substr(0, worked.find("xperf.exe -stop")),
+         L"s.cmd: line 25 is not as Corvane writes it: expected 'xperf.exe -stop Vell -stop "
+         L"VellHeap -stop -d ', not the end of the script"},
+        {edited("Vell ", "Ve\x1b[2J\x9bll "),
+         L"s.cmd: line 15 is not as Corvane writes it: expected no control character (Corvane "
+         L"writes none), not '\\x1b[2JU+009Bll -on \"Microsoft-Windows-Shell-Core\":::'stack'+"
+         L"\"Microsoft-...'"},
+        {noSession,
+         L"s.cmd: line 13 is not as Corvane writes it: expected a session's start line: Corvane "
+         L"writes no script that starts none, not ' '"},
+        // Files given for a saved script by mistake.
+        {edited("\r\n", "\n"),
+         L"s.cmd: its lines end in LF alone: a script Corvane writes ends them in CR LF; it was "
+         L"changed by an editor or a transfer"},
+        {"etl-out-path = D:\\o.etl\nheap = yes\n",
+         L"s.cmd is a profile: give it to corvane-script as PROFILE"},
+        {wprRunner, L"s.cmd is a WPR runner: read back the xperf script, or keep the profile that "
+                    L"made it"},
     };
     for (const auto& [script, message] : cases) {
         const ReadBack back = readBack(script);

@@ -377,7 +377,17 @@ const BadRun kBadRuns[] = {
      L"p.txt: line 2: provider holds ':', which xperf reads as the end of the name and the start "
      L"of the provider's keywords and level, quoted or not. Give the provider by its GUID "
      L"instead, such as {22fb2cd6-0e7b-422b-a0c7-2fad1fd0e716} (xperf -providers shows the GUID "
-     L"of each)"},
+     L"of each). The keywords and level follow the name or GUID in quotes: provider = "
+     L"\"{22fb2cd6-0e7b-422b-a0c7-2fad1fd0e716}\" keywords=MASK level=LEVEL"},
+    // xperf's own form, which the profile writes with options.
+    {"etl-out-path = D:\\o.etl\nprovider = Name:0x10:5\n",
+     {},
+     kExitBadInput,
+     L"p.txt: line 2: provider holds ':', which xperf reads as the end of the name and the start "
+     L"of the provider's keywords and level, quoted or not. Give the provider by its GUID "
+     L"instead, such as {22fb2cd6-0e7b-422b-a0c7-2fad1fd0e716} (xperf -providers shows the GUID "
+     L"of each). The keywords and level follow the name or GUID in quotes: provider = \"Name\" "
+     L"keywords=0x10 level=5"},
     {"provider = Acme\nprovider = ACME\n",
      {},
      kExitBadInput,
@@ -390,6 +400,14 @@ const BadRun kBadRuns[] = {
      kExitBadInput,
      L"--code-page takes one code page number from 1 to 65535, such as 437 or 65001, not '0' "
      L"(see --help)"},
+    {"",
+     {L"--out", L"x.cmd"},
+     kExitBadInput,
+     L"unknown option '--out'; did you mean '-o'? (see --help)"},
+    {"",
+     {L"--set", L"kernel-flag", L"CSWITCH"},
+     kExitBadInput,
+     L"--set takes key=value as one argument: --set kernel-flag=CSWITCH (see --help)"},
     {"",
      {L"--froce"},
      kExitBadInput,
@@ -431,6 +449,44 @@ TEST(ScriptToolRefusals, EachBadRunSaysWhyAndWritesNothing) {
                            L"it may hold\n");
     EXPECT_EQ(host.run({L"--list", L"kernels"}), kExitBadInput);
     EXPECT_EQ(host.errors, L"corvane-script: unknown list 'kernels'; did you mean 'kernel'?\n");
+}
+
+// C0 (tab and line breaks among them), DEL, C1 and the bidirectional controls: each would act on
+// the terminal or turn the line around.
+const std::wstring kHostile = L"\x07\t\n\r\x1b\x7f\x85\x9b\x61c\x200f\x202a\x202e\x2066\x2069";
+
+TEST(ScriptToolMessages, QuoteTheirInputWithControlAndDirectionCharactersWrittenOut) {
+    const std::string out = "etl-out-path = D:\\o.etl\nheap = yes\n";
+    for (const wchar_t hostile : kHostile) {
+        SCOPED_TRACE(static_cast<unsigned>(hostile));
+        const std::wstring h(1, hostile);
+        const std::string u = toUtf8(h);
+        const std::vector<std::pair<std::string, std::vector<std::wstring>>> runs = {
+            {"k" + u + "ey = 1\n", {L"p.txt"}},
+            {"provider = A" + u + " level=5\n", {L"p.txt"}},
+            {out + "provider = Acme:" + u + "\n", {L"p.txt"}},
+            {out + "session-name = V&ll\n", {L"p" + h + L".txt"}},
+            {out, {L"p.txt", L"--set", L"heap" + h + L"=no"}},
+            {out, {L"p.txt", L"--set", L"session-name=V" + h + L"ll"}},
+            {out, {L"p.txt", L"--set", L"heap", L"x" + h}},
+            {out, {L"p.txt", L"--stro" + h + L"ct"}},
+            {out, {L"p.txt", L"q" + h + L".txt"}},
+            {out, {L"p.txt", L"-o", L"locked\\x" + h + L".cmd"}},
+            {"@echo off\r\nrem x" + u + "\r\n", {L"--profile-from", L"p.txt"}},
+            {"@echo off\r\nrem x" + u + "\r\n",
+             {L"--profile-from", L"p.txt", L"--code-page", L"28591"}},
+        };
+        for (const auto& [profile, arguments] : runs) {
+            FakeHost host;
+            host.unwritableFolders = {L"locked\\"};
+            host.files[L"p.txt"] = profile;
+            host.files[L"p" + h + L".txt"] = profile;
+            EXPECT_NE(host.run(arguments), kExitDone) << profile;
+            // One message, whose one line break is the program's own.
+            const std::wstring& errors = host.errors;
+            EXPECT_EQ(errors.find_first_of(kHostile), errors.size() - 1) << toUtf8(errors);
+        }
+    }
 }
 
 } // namespace
