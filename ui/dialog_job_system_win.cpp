@@ -35,9 +35,9 @@ bool DialogJobSystem::readFile(const std::wstring& path, std::size_t limit, std:
 FileWrite DialogJobSystem::writeFile(const std::wstring& path, const std::string& bytes,
                                      bool replaceExisting, std::wstring& why) {
     WriteOutcome outcome;
-    const bool written =
-        replaceExisting ? writeFileReplacing(path, bytes, platformFilePlacement(), outcome)
-                        : writeNewFile(path, bytes, platformFilePlacement(), outcome);
+    const bool written = replaceExisting
+                             ? writeFileReplacing(path, bytes, platformFilePlacement(), outcome)
+                             : writeNewFile(path, bytes, platformFilePlacement(), outcome);
     if (written) {
         if (std::wstring left = leftBehindNote(outcome); !left.empty()) {
             leftBehind_.push_back(std::move(left));
