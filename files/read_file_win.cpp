@@ -8,9 +8,8 @@
 #include <iterator>
 
 namespace corvane {
-namespace {
 
-std::wstring systemReason(DWORD error) {
+std::wstring systemReason(unsigned long error) {
     wchar_t text[512] = {};
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
@@ -22,8 +21,6 @@ std::wstring systemReason(DWORD error) {
     }
     return reason.empty() ? L"error " + std::to_wstring(error) : reason;
 }
-
-} // namespace
 
 bool readWholeFile(const std::wstring& path, std::size_t limit, std::string& bytes,
                    std::wstring& why) {

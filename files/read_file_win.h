@@ -12,4 +12,7 @@ namespace corvane {
 [[nodiscard]] bool readWholeFile(const std::wstring& path, std::size_t limit, std::string& bytes,
                                  std::wstring& why);
 
+// The system's words for an error code, without the closing full stop; "error N" without any.
+[[nodiscard]] std::wstring systemReason(unsigned long error);
+
 } // namespace corvane

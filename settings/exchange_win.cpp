@@ -99,6 +99,16 @@ const std::array<FieldBinding, 13> kFieldBindings{{
     return true;
 }
 
+// OK refuses an empty text too, once everything is read.
+bool holdsValue(const TextField& field, const TraceSettings& settings) {
+    return !(settings.*field.member).empty();
+}
+
+template <typename Field>
+bool holdsValue(const Field& /*field*/, const TraceSettings& /*settings*/) {
+    return true;
+}
+
 } // namespace
 
 bool exchangeToControls(HWND dialog, TraceSettings& settings) {
@@ -137,6 +147,26 @@ bool exchangeFromControls(HWND dialog, TraceSettings& settings) {
         }
     }
     return true;
+}
+
+bool readControlsQuietly(HWND dialog, TraceSettings& settings) {
+    bool allGood = true;
+    for (const FieldBinding& binding : kFieldBindings) {
+        allGood = std::visit(
+                      [&](const auto& field) {
+                          // A number field takes even a refused value, so the old one is kept.
+                          auto kept = settings.*field.member;
+                          if (readFromControl(dialog, binding.controlId, field, settings) &&
+                              holdsValue(field, settings)) {
+                              return true;
+                          }
+                          settings.*field.member = std::move(kept);
+                          return false;
+                      },
+                      binding.field) &&
+                  allGood;
+    }
+    return allGood;
 }
 
 void signalFieldError(HWND dialog, int controlId) {

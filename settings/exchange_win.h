@@ -16,6 +16,10 @@ namespace corvane {
 // control; fields read before it keep their new values.
 [[nodiscard]] bool exchangeFromControls(HWND dialog, TraceSettings& settings);
 
+// Reads every held field for a look at the choices, such as a tip's: no beep, no focus change.
+// A field that holds no good value keeps what the record had; false when there was such a field.
+[[nodiscard]] bool readControlsQuietly(HWND dialog, TraceSettings& settings);
+
 // The simple beep, then the keyboard focus on the control; its text is neither changed nor
 // selected.
 void signalFieldError(HWND dialog, int controlId);

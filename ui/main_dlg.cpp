@@ -8,6 +8,7 @@
 #include "ui/ok_command_win.h"
 #include "ui/open_choices_win.h"
 #include "ui/save_dialog_win.h"
+#include "ui/save_for_wpr_win.h"
 #include "ui/show_choices_win.h"
 
 #include <optional>
@@ -142,6 +143,7 @@ bool CMainDlg::onCommand(int commandId, int notificationCode) {
 const CMainDlg::WindowMenuItem CMainDlg::kWindowMenuItems[] = {
     {0x0100, L"&Open profile or script\u2026", &CMainDlg::onOpenChoices},
     {0x0110, L"Save as &profile\u2026", &CMainDlg::onSaveAsProfile},
+    {0x0120, L"Save for &WPR\u2026", &CMainDlg::onSaveForWpr},
 };
 
 void CMainDlg::addWindowMenuItems() {
@@ -204,6 +206,13 @@ void CMainDlg::onSaveAsProfile() {
     }
     SaveProfile(hwnd_, profileOfChoices(settings_, profileDefaults(environment_), recorder_),
                 scriptUi_);
+}
+
+void CMainDlg::onSaveForWpr() {
+    // OK's checks first, in the dialog's words; then those of the WPR pair.
+    if (checkedCaptureScript(hwnd_, settings_, providerGuids_, scriptUi_)) {
+        SaveForWpr(hwnd_, settings_, scriptUi_);
+    }
 }
 
 void CMainDlg::applyDefaultsOnOpen() {

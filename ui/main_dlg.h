@@ -1,7 +1,7 @@
 // The main dialog: every trace setting as a control, and the five commands OK, Cancel, Reset,
 // Heap and About; in its window menu, and for a file dropped on it, the opening of a profile or a
-// saved script and the saving of a profile. It takes part in the thread's message loop as filter
-// and idle handler.
+// saved script, the saving of a profile and the saving for WPR. It takes part in the thread's
+// message loop as filter and idle handler.
 #pragma once
 
 #include "app/dialog_impl.h"
@@ -60,6 +60,7 @@ private:
     void onAbout();
     void onOpenChoices();
     void onSaveAsProfile();
+    void onSaveForWpr();
     void addWindowMenuItems();
     void enableHeapFields();
 

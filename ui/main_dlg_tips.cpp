@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "settings/descriptions.h"
 #include "ui/main_dlg_entry_tips.h"
+#include "ui/ok_tip_warnings_win.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -372,7 +373,9 @@ void CMainDlgTips::composeControlText(int controlId) {
     }
     const FieldHelp* field = fieldHelp(help->helpKey);
     text_ = field != nullptr ? field->text : help->ownText;
-    if (controlId == IDC_FILE_MODE) {
+    if (controlId == IDOK) {
+        appendOkWarnings(dialog_, *choices_, text_);
+    } else if (controlId == IDC_FILE_MODE) {
         // The rules of the mode chosen now, not of the one chosen when the dialog opened.
         const HWND box = ::GetDlgItem(dialog_, IDC_FILE_MODE);
         const LRESULT chosen = ::SendMessageW(box, CB_GETCURSEL, 0, 0);

@@ -96,6 +96,8 @@ std::vector<std::wstring> selectedProviders(HWND dialog, const ProviderGuids& gu
     return providers;
 }
 
+} // namespace
+
 void readSelections(HWND dialog, const ProviderGuids& guids, TraceSettings& settings) {
     settings.fileMode = chosenFileMode(dialog);
     settings.kernelFlags = selectedEntries(dialog, IDC_KERNEL_FLAGS);
@@ -113,8 +115,6 @@ void readSelections(HWND dialog, const ProviderGuids& guids, TraceSettings& sett
         option = selected ? std::next(option) : settings.providerOptions.erase(option);
     }
 }
-
-} // namespace
 
 std::optional<std::wstring> checkedCaptureScript(HWND dialog, TraceSettings& settings,
                                                  const ProviderGuids& guids, ScriptUi& ui) {

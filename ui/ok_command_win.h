@@ -26,6 +26,10 @@ void runOkCommand(HWND dialog, TraceSettings& settings, const ProviderGuids& gui
                                                                const ProviderGuids& guids,
                                                                ScriptUi& ui);
 
+// The file mode and the three lists' selections read into `settings` as OK reads them (the
+// options of providers not selected dropped); nothing is shown and the focus stays.
+void readSelections(HWND dialog, const ProviderGuids& guids, TraceSettings& settings);
+
 // The selected entries' texts of one of the dialog's lists, top to bottom as the list shows them.
 [[nodiscard]] std::vector<std::wstring> selectedEntries(HWND dialog, int listId);
 

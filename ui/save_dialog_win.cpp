@@ -73,15 +73,6 @@ private:
     OPENFILENAMEW record_{};
 };
 
-// `text` with its first letter a capital and a full stop at its end, as a line of a message box.
-std::wstring asSentence(std::wstring text) {
-    if (!text.empty()) {
-        text[0] = static_cast<wchar_t>(std::towupper(text[0]));
-        text += L'.';
-    }
-    return text;
-}
-
 // Writes the file in place of what the path held; a failure, and a backup left behind, are told
 // in a message under `failure`'s first line, as corvane-script would say them.
 void writeShowingFailure(HWND owner, const std::wstring& path, const std::string& bytes,
@@ -106,6 +97,14 @@ void writeShowingFailure(HWND owner, const std::wstring& path, const std::string
 
 } // namespace
 
+std::wstring asSentence(std::wstring text) {
+    if (!text.empty()) {
+        text[0] = static_cast<wchar_t>(std::towupper(text[0]));
+        text += L'.';
+    }
+    return text;
+}
+
 void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui) {
     SaveCaptureScript(owner, scriptText, ui, platformFilePlacement());
 }
@@ -122,6 +121,13 @@ void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui,
         return;
     }
 
+    if (const std::optional<std::wstring> path = AskForScriptPath(owner, ui)) {
+        writeShowingFailure(owner, *path, bytes, kFailedToCreateMessage, L"The script", ui,
+                            placement);
+    }
+}
+
+std::optional<std::wstring> AskForScriptPath(HWND owner, ScriptUi& ui) {
     // The time first, then the owner: one reading each, in this order.
     const std::wstring defaultName = DefaultScriptName(ui.localTime());
     SaveDialogRequest request(defaultName, ui.activeWindow(), kScriptFilter, L"cmd");
@@ -130,10 +136,9 @@ void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui,
         if (ui.commDlgExtendedError() != 0) {
             ui.showMessage(owner, kFailedToCreateMessage);
         }
-        return;
+        return std::nullopt;
     }
-    writeShowingFailure(owner, request.chosenPath(), bytes, kFailedToCreateMessage, L"The script",
-                        ui, placement);
+    return request.chosenPath();
 }
 
 void SaveProfile(HWND owner, const std::wstring& profileText, ScriptUi& ui) {

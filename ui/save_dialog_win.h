@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace corvane {
@@ -19,8 +20,16 @@ void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui)
 void SaveCaptureScript(HWND owner, const std::wstring& scriptText, ScriptUi& ui,
                        FilePlacement& placement);
 
+// The save dialog for a script's name (*.cmd), offering the clock's timestamped name. The chosen
+// path; nothing when the user cancels, or after "Failed to create cmd file." when the dialog fails.
+[[nodiscard]] std::optional<std::wstring> AskForScriptPath(HWND owner, ScriptUi& ui);
+
 // Asks for a file name for a profile (*.profile) and writes the text there in UTF-8, with the
 // same writer; failures as for a script, in "Failed to create profile file.".
 void SaveProfile(HWND owner, const std::wstring& profileText, ScriptUi& ui);
+
+// `text` with its first letter a capital and a full stop at its end, as a line of a message box:
+// the jobs' messages are clauses, written to follow the console program's name.
+[[nodiscard]] std::wstring asSentence(std::wstring text);
 
 } // namespace corvane

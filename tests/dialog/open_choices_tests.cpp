@@ -17,6 +17,7 @@ namespace {
 
 constexpr wchar_t kOpenItem[] = L"&Open profile or script\u2026";
 constexpr wchar_t kSaveProfileItem[] = L"Save as &profile\u2026";
+constexpr wchar_t kSaveForWprItem[] = L"Save for &WPR\u2026";
 
 std::wstring testsFolder() {
     wchar_t path[MAX_PATH] = {};
@@ -152,12 +153,13 @@ TEST_F(OpenChoicesTest, WindowMenuHoldsTheNewCommandsAboveASeparatorAndClose) {
     while (close < count && GetMenuItemID(menu, close) != SC_CLOSE) {
         ++close;
     }
-    ASSERT_GE(close, 3);
-    EXPECT_EQ(GetMenuItemID(menu, close - 3), windowMenuCommand(kOpenItem));
-    EXPECT_EQ(GetMenuItemID(menu, close - 2), windowMenuCommand(kSaveProfileItem));
+    ASSERT_GE(close, 4);
+    EXPECT_EQ(GetMenuItemID(menu, close - 4), windowMenuCommand(kOpenItem));
+    EXPECT_EQ(GetMenuItemID(menu, close - 3), windowMenuCommand(kSaveProfileItem));
+    EXPECT_EQ(GetMenuItemID(menu, close - 2), windowMenuCommand(kSaveForWprItem));
     EXPECT_EQ(GetMenuState(menu, static_cast<UINT>(close - 1), MF_BYPOSITION) & MF_SEPARATOR,
               static_cast<UINT>(MF_SEPARATOR));
-    for (const wchar_t* item : {kOpenItem, kSaveProfileItem}) {
+    for (const wchar_t* item : {kOpenItem, kSaveProfileItem, kSaveForWprItem}) {
         const UINT command = windowMenuCommand(item);
         EXPECT_TRUE(command != 0 && command < 0xF000 && (command & 0xF) == 0) << command;
     }
@@ -267,6 +269,49 @@ TEST_F(OpenChoicesTest, RefusedFilesLeaveEveryControlAsItWas) {
             << std::string(ui.messages[0].text.begin(), ui.messages[0].text.end());
         EXPECT_EQ(controlsShown(), before) << file.name;
     }
+}
+
+// Save for WPR runs corvane-script's --recorder wpr job: the same two files, named alike in
+// folders of their own, as the script names the profile beside it.
+TEST_F(OpenChoicesTest, SaveForWprWritesThePairCorvaneScriptWrites) {
+    const std::wstring recipe = testsFolder() + L"\\recipes\\ui-delays.profile";
+    const std::wstring dialogFolder = scratch.file(L"dialog");
+    const std::wstring cliFolder = scratch.file(L"cli");
+    ASSERT_TRUE(CreateDirectoryW(dialogFolder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(cliFolder.c_str(), nullptr));
+    openThroughMenu(recipe);
+    ui.chosenPath = dialogFolder + L"\\pair.cmd";
+    // Replaced without asking again: the save dialog has asked for the script.
+    ASSERT_TRUE(test_files::writeFileBytes(dialogFolder + L"\\pair.wprp", "earlier"));
+    chooseFromWindowMenu(kSaveForWprItem);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].owner, session.window());
+    EXPECT_EQ(ui.messages[0].text.rfind(L"Wrote pair.cmd and pair.wprp.", 0), 0u)
+        << std::string(ui.messages[0].text.begin(), ui.messages[0].text.end());
+    ASSERT_EQ(runCorvaneScript({recipe, L"--recorder", L"wpr", L"-o", cliFolder + L"\\pair.cmd"}),
+              0u);
+    for (const wchar_t* name : {L"\\pair.cmd", L"\\pair.wprp"}) {
+        const std::string written = readFileBytes(dialogFolder + name);
+        EXPECT_NE(written.size(), 0u);
+        EXPECT_EQ(written, readFileBytes(cliFolder + name));
+    }
+}
+
+// What WPR cannot take is refused in the job's words before any file is named or written.
+TEST_F(OpenChoicesTest, SaveForWprRefusesAFileModeWprCannotTakeAndWritesNothing) {
+    openThroughMenu(testsFolder() + L"\\recipes\\cpu-sampling.profile");
+    const std::vector<std::wstring> modes = session.fileModes();
+    const auto append = std::find(modes.begin(), modes.end(), L"Append");
+    ASSERT_NE(append, modes.end());
+    session.chooseFileMode(static_cast<int>(append - modes.begin()));
+    ui.chosenPath = scratch.file(L"refused.cmd");
+    const std::vector<std::wstring> before = test_files::namesIn(scratch.path());
+    chooseFromWindowMenu(kSaveForWprItem);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text.rfind(L"File-mode Append has no WPR form: ", 0), 0u)
+        << std::string(ui.messages[0].text.begin(), ui.messages[0].text.end());
+    EXPECT_TRUE(ui.offeredNames.empty()) << "no save dialog";
+    EXPECT_EQ(test_files::namesIn(scratch.path()), before);
 }
 
 } // namespace

@@ -222,5 +222,31 @@ TEST_F(TipsTest, OverAListAKeyboardScrollMovesTheToolAtOnce) {
     EXPECT_TRUE(toolIsOn(client));
 }
 
+// The warnings come from the controls as they are when the tip is asked for, read without a beep,
+// a focus change or a change to the dialog's record.
+TEST_F(TipsTest, OkWarnsOfAStackWalkWithoutItsFlagUntilTheFlagIsSelected) {
+    const HWND ok = session.control(IDOK);
+    const std::wstring ownHelp = tipOf(session.window(), reinterpret_cast<UINT_PTR>(ok));
+    ASSERT_EQ(ownHelp.find(L"Warnings"), std::wstring::npos) << "nothing is selected yet";
+    for (const wchar_t* flag : {L"PROC_THREAD", L"LOADER"}) {
+        session.select(IDC_KERNEL_FLAGS, flag);
+    }
+    session.select(IDC_STACKWALK, L"CSwitch");
+    session.type(IDC_BUFFER_SIZE, L"2"); // OK would refuse it
+    SetFocus(session.control(IDC_SESSION_NAME));
+    const TraceSettings recorded = session.settings();
+
+    const std::wstring warned = tipOf(session.window(), reinterpret_cast<UINT_PTR>(ok));
+    EXPECT_EQ(warned.rfind(ownHelp + L"\n\nWarnings:\nStackwalk CSwitch records no stacks: ", 0),
+              0u)
+        << std::string(warned.begin(), warned.end());
+    EXPECT_EQ(session.focusedId(), IDC_SESSION_NAME);
+    EXPECT_EQ(session.settings().bufferSizeKb, recorded.bufferSizeKb);
+    EXPECT_EQ(session.settings().kernelFlags, recorded.kernelFlags);
+
+    session.select(IDC_KERNEL_FLAGS, L"CSWITCH");
+    EXPECT_EQ(tipOf(session.window(), reinterpret_cast<UINT_PTR>(ok)), ownHelp);
+}
+
 } // namespace
 } // namespace corvane::testing
