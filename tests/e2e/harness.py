@@ -1,7 +1,7 @@
 """Drives the built corvane.exe from outside, as a person does: a private Xvfb, Wine in a prefix
 of its own, xdotool keys and clicks, and the read-only inspector for what the windows show.
 
-Every wait is bounded. Only processes started here are ended, each by its id (and the prefix's
+Every wait is bounded, by a time that grows with the machine's load (wait_scale). Only processes started here are ended, each by its id (and the prefix's
 own wineserver, which belongs to this suite alone).
 """
 
@@ -29,8 +29,10 @@ ARTEFACTS = WORK / "failures"
 # Display numbers to try for the private Xvfb, "first-last".
 DISPLAYS = os.environ.get("CORVANE_E2E_DISPLAYS", "140-179")
 
+# On an idle machine; every bound is multiplied by wait_scale() when a wait starts.
 DEFAULT_WAIT = 15.0
 START_WAIT = 60.0
+MOST_SCALE = 10.0
 # A Wine virtual desktop that holds the dialog with its frame, at the screen's top left.
 DESKTOP = "1000x520"
 # Wine's own Marlett (Debian's fonts-wine), which draws the caption buttons of a virtual desktop's
@@ -56,8 +58,24 @@ class Timeout(AssertionError):
     pass
 
 
+def wait_scale():
+    """How many times longer than on an idle machine Wine and X may take to answer now: the
+    CORVANE_E2E_WAIT_SCALE variable when set, else the processes waiting for a CPU over the last
+    minute, per CPU; never below 1. Beside builds or other suites they answer late, not wrongly."""
+    given = os.environ.get("CORVANE_E2E_WAIT_SCALE")
+    if given:
+        return max(1.0, float(given))
+    try:
+        runnable = os.getloadavg()[0]
+    except OSError:
+        return 1.0
+    return min(MOST_SCALE, max(1.0, runnable / (os.cpu_count() or 1)))
+
+
 def wait_until(what, probe, timeout=DEFAULT_WAIT, interval=0.05):
-    """Calls probe until it returns something true and returns that; fails after timeout."""
+    """Calls probe until it returns something true and returns that; fails after timeout, scaled
+    by the machine's load."""
+    timeout *= wait_scale()
     deadline = time.monotonic() + timeout
     last = None
     while True:
@@ -460,6 +478,7 @@ class Corvane:
         self.click_at(*listbox.item_point(index))
 
     def wait_exit(self, timeout=DEFAULT_WAIT):
+        timeout *= wait_scale()
         try:
             return self.process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
