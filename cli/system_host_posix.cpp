@@ -12,6 +12,7 @@
 #include <optional>
 #include <utility>
 
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,6 +91,17 @@ std::wstring strangersFolderReason(const FolderOnTheWay& folder) {
     const std::wstring named = L"the folder '" + shown(folder.path) + L"' on the way belongs to ";
     if (folder.owner != 0 && folder.owner != geteuid()) {
         return named + owner + L", who could change what the path leads to";
+    }
+    if (folder.groupMayWrite) {
+        std::wstring group = std::to_wstring(folder.group);
+        struct group groupEntry {};
+        struct group* foundGroup = nullptr;
+        if (getgrgid_r(folder.group, &groupEntry, names, sizeof names, &foundGroup) == 0 &&
+            foundGroup != nullptr) {
+            group = shown(foundGroup->gr_name);
+        }
+        return named + owner + L", but it may be written by members of group '" + group +
+               L"' and is not sticky, so they could change what the path leads to";
     }
     return named + owner +
            L", but others may write to it and it is not sticky, so they could "

@@ -1,5 +1,7 @@
 #include "files/destination_posix.h"
 
+#include "files/private_group_posix.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstddef>
@@ -64,11 +66,17 @@ bool isShared(const struct stat& folder) noexcept {
 }
 
 // As sudo and ssh judge the folders of their files: a folder that another user owns, or that
-// others may write to without the sticky bit, lets them put something else at a name in it.
+// others may write to without the sticky bit, lets them put something else at a name in it. Its
+// group counts as others unless the owner is that group's only member.
 bool isTrusted(const struct stat& folder) noexcept {
-    const bool othersWrite = (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
-    return (folder.st_uid == 0 || folder.st_uid == geteuid()) &&
-           (!othersWrite || (folder.st_mode & S_ISVTX) != 0);
+    if (folder.st_uid != 0 && folder.st_uid != geteuid()) {
+        return false;
+    }
+    if ((folder.st_mode & S_ISVTX) != 0 || (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0) {
+        return true;
+    }
+    return (folder.st_mode & S_IWOTH) == 0 &&
+           ownerIsTheGroupsOnlyMember(folder.st_uid, folder.st_gid);
 }
 
 // The kernel's protected-symlinks rule, applied here because we resolve links ourselves: in a

@@ -180,7 +180,9 @@ ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& by
     Destination destination;
     ScriptFileOutcome outcome = findDestination(path, destination, error);
     if (outcome == ScriptFileOutcome::StrangersFolder) {
-        folder = FolderOnTheWay{destination.folderPath, destination.folderStatus.st_uid};
+        const struct stat& refused = destination.folderStatus;
+        folder = FolderOnTheWay{destination.folderPath, refused.st_uid, refused.st_gid,
+                                (refused.st_mode & (S_IWGRP | S_IWOTH)) == S_IWGRP};
     }
     if (outcome == ScriptFileOutcome::Written) {
         outcome = checkDestination(destination, existing);
@@ -233,6 +235,9 @@ ScriptFileOutcome writeScriptFile(const std::string& path, const std::string& by
     if (outcome != ScriptFileOutcome::Written) {
         return outcome;
     }
+    // The earlier script, now under the temporary name, goes before the folder's sync, the slow
+    // step: a kill during it then leaves no hidden copy behind.
+    temporary.remove();
     // The rename itself reaches the disk with the folder; a failure here loses nothing written.
     static_cast<void>(placement.sync(destination.folder.get()));
     return ScriptFileOutcome::Written;

@@ -30,10 +30,13 @@ enum class ScriptFileOutcome {
     Changed,         // something else took the name while the script was written; nothing replaced
 };
 
-// The folder that a StrangersFolder refusal names: as the path reached it, and its owner.
+// The folder that a StrangersFolder refusal names: as the path reached it, its owner and group,
+// and whether it is refused for its group alone, which others may not write to it.
 struct FolderOnTheWay {
     std::string path;
     uid_t owner = 0;
+    gid_t group = 0;
+    bool groupMayWrite = false;
 };
 
 // The reason of a refusal as the user reads it ("it is a folder"); empty for the other outcomes.
@@ -61,6 +64,7 @@ PosixFilePlacement& platformPosixFilePlacement();
 // temporary file is gone and whatever was at `path` is untouched.
 // - Every folder on the way belongs to root or to us, and others may write to it only where it
 //   is sticky (as /tmp is); another folder is refused, since others could change what it holds.
+//   One that its group may write to passes where its owner is the group's only member.
 // - Only a regular file is replaced, and only with Existing::Replace; with Existing::Keep the
 //   check and the creation are one step. A read-only file is refused, and so is, as the kernel's
 //   protected-regular rule has it at its strictest, a file in a sticky folder that others may

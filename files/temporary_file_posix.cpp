@@ -138,9 +138,14 @@ void removeTemporaryFileOnSignals() noexcept {
 }
 
 TemporaryName::~TemporaryName() {
+    remove();
+}
+
+void TemporaryName::remove() noexcept {
     if (!name_.empty()) {
         armed = 0;
         static_cast<void>(unlinkat(folder_, name_.c_str(), 0));
+        name_.clear();
     }
 }
 

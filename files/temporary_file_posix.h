@@ -34,6 +34,8 @@ public:
     [[nodiscard]] const char* name() const noexcept { return name_.c_str(); }
     // The name holds something else now, which must stay: it is no longer ours to remove.
     void renamedAway() noexcept;
+    // Removes the name now rather than at the end.
+    void remove() noexcept;
 
 private:
     int folder_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -132,6 +133,26 @@ TEST(NativeProgram, NamesAFolderOnTheWayThatAnotherUserCouldChangeAndItsOwner) {
               "corvane-script: cannot write '" + theirs + "/s.cmd': the folder '" + theirs +
                   "' on the way belongs to nobody, who could change what the path leads to\n");
     rmdir(theirs.c_str());
+
+    // Ours, but the group of the user nobody may write to it; then everyone may.
+    const std::string shared = folder.file("shared");
+    ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(chown(shared.c_str(), 0, 65534), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 0775), 0);
+    const group* nobodysGroup = getgrgid(65534); // nogroup on Debian, nobody on Fedora
+    ASSERT_NE(nobodysGroup, nullptr);
+    const std::string refused = "corvane-script: cannot write '" + shared +
+                                "/s.cmd': the folder '" + shared + "' on the way belongs to root, ";
+    EXPECT_EQ(runProgram({folder.file("p.txt"), "-o", shared + "/s.cmd"}, folder), 2);
+    EXPECT_EQ(readAll(folder.file("err")),
+              refused + "but it may be written by members of group '" + nobodysGroup->gr_name +
+                  "' and is not sticky, so they could change what the path leads to\n");
+    ASSERT_EQ(chmod(shared.c_str(), 0777), 0);
+    EXPECT_EQ(runProgram({folder.file("p.txt"), "-o", shared + "/s.cmd"}, folder), 2);
+    EXPECT_EQ(readAll(folder.file("err")),
+              refused + "but others may write to it and it is not sticky, so they could change "
+                        "what the path leads to\n");
+    rmdir(shared.c_str());
 }
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -395,6 +395,13 @@ std::optional<std::wstring> remade(const std::wstring& script) {
     return text && !corvane::scriptRefusal(again, *text) ? text : std::nullopt;
 }
 
+// A script on disk is bytes in a code page, and no code page decodes to a lone surrogate: neither
+// program saves such text, and the reader is never given any.
+bool couldBeReadFromAFile(const std::wstring& text) {
+    std::wstring decoded;
+    return corvane::fromUtf8(corvane::toUtf8(text), decoded) && decoded == text;
+}
+
 // What the dialog gives: lists in their order, each name once, numbers in its limits; and what a
 // profile chooses beyond it, from bits of the numbers.
 void requireReadBack(TraceSettings s, std::wstring_view change) {
@@ -422,10 +429,7 @@ void requireReadBack(TraceSettings s, std::wstring_view change) {
     s.logStack = s.logStack != 0 ? 1 : 0;
     s.heapEnabled = s.heapEnabled != 0 ? 1 : 0;
     const std::optional<std::wstring> script = corvane::BuildCaptureScript(s);
-    // No code page holds a lone surrogate, so neither program saves a script with one.
-    std::wstring decoded;
-    if (!script || corvane::scriptRefusal(s, *script) ||
-        !corvane::fromUtf8(corvane::toUtf8(*script), decoded) || decoded != *script) {
+    if (!script || corvane::scriptRefusal(s, *script) || !couldBeReadFromAFile(*script)) {
         return;
     }
     require(remade(*script) == script, "a saved script's profile makes it again");
@@ -442,7 +446,8 @@ void requireReadBack(TraceSettings s, std::wstring_view change) {
     } else {
         changed[at] = change[1];
     }
-    if (changed == *script) {
+    // A change that splits a surrogate pair or adds half of one makes text that no file gives.
+    if (changed == *script || !couldBeReadFromAFile(changed)) {
         return;
     }
     const std::optional<std::wstring> again = remade(changed);

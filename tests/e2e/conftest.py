@@ -29,6 +29,16 @@ def screen():
 
 
 @pytest.hookimpl(tryfirst=True, hookwrapper=True)
+def pytest_runtest_protocol(item):
+    """The ini's bound on a whole scenario grows with the machine's load as its waits do; set
+    before pytest-timeout's own wrapper reads it."""
+    if item.get_closest_marker("timeout") is None:
+        limit = float(item.config.getini("timeout")) * harness.wait_scale()
+        item.add_marker(pytest.mark.timeout(limit))
+    yield
+
+
+@pytest.hookimpl(tryfirst=True, hookwrapper=True)
 def pytest_runtest_makereport(item, call):
     outcome = yield
     report = outcome.get_result()

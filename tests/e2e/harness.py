@@ -1,11 +1,13 @@
 """Drives the built corvane.exe from outside, as a person does: a private Xvfb, Wine in a prefix
 of its own, xdotool keys and clicks, and the read-only inspector for what the windows show.
 
-Every wait is bounded. Only processes started here are ended, each by its id (and the prefix's
+Every wait is bounded, by a time that grows with the machine's load (wait_scale). Only processes started here are ended, each by its id (and the prefix's
 own wineserver, which belongs to this suite alone).
 """
 
 import contextlib
+import ctypes
+import ctypes.util
 import fcntl
 import json
 import os
@@ -29,8 +31,10 @@ ARTEFACTS = WORK / "failures"
 # Display numbers to try for the private Xvfb, "first-last".
 DISPLAYS = os.environ.get("CORVANE_E2E_DISPLAYS", "140-179")
 
+# On an idle machine; every bound is multiplied by wait_scale() when a wait starts.
 DEFAULT_WAIT = 15.0
 START_WAIT = 60.0
+MOST_SCALE = 10.0
 # A Wine virtual desktop that holds the dialog with its frame, at the screen's top left.
 DESKTOP = "1000x520"
 # Wine's own Marlett (Debian's fonts-wine), which draws the caption buttons of a virtual desktop's
@@ -56,8 +60,24 @@ class Timeout(AssertionError):
     pass
 
 
+def wait_scale():
+    """How many times longer than on an idle machine Wine and X may take to answer now: the
+    CORVANE_E2E_WAIT_SCALE variable when set, else the processes waiting for a CPU over the last
+    minute, per CPU; never below 1. Beside builds or other suites they answer late, not wrongly."""
+    given = os.environ.get("CORVANE_E2E_WAIT_SCALE")
+    if given:
+        return max(1.0, float(given))
+    try:
+        runnable = os.getloadavg()[0]
+    except OSError:
+        return 1.0
+    return min(MOST_SCALE, max(1.0, runnable / (os.cpu_count() or 1)))
+
+
 def wait_until(what, probe, timeout=DEFAULT_WAIT, interval=0.05):
-    """Calls probe until it returns something true and returns that; fails after timeout."""
+    """Calls probe until it returns something true and returns that; fails after timeout, scaled
+    by the machine's load."""
+    timeout *= wait_scale()
     deadline = time.monotonic() + timeout
     last = None
     while True:
@@ -97,6 +117,52 @@ def _end(process, grace=5.0):
         with contextlib.suppress(ProcessLookupError):
             process.kill()
         process.wait(timeout=grace)
+
+
+class _KeyboardMap:
+    """Gives characters without a key of their own in the X server's keyboard map a spare
+    keycode each, kept for the screen's life. xdotool would bind one for a single key press and
+    unbind it at once; Wine reads the map when it hears of the change, and when the machine is
+    busy it reads it after the unbinding and the character is lost."""
+
+    def __init__(self, display):
+        self.display = display
+        self.mapped = set()
+
+    def add(self, text):
+        wanted = sorted({c for c in text if ord(c) > 0x7E} - self.mapped)
+        if not wanted:
+            return
+        x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XGetKeyboardMapping.restype = ctypes.POINTER(ctypes.c_ulong)
+        x11.XGetKeyboardMapping.argtypes = [ctypes.c_void_p, ctypes.c_ubyte, ctypes.c_int,
+                                            ctypes.POINTER(ctypes.c_int)]
+        x11.XChangeKeyboardMapping.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
+                                               ctypes.POINTER(ctypes.c_ulong), ctypes.c_int]
+        for name in ("XDisplayKeycodes", "XSync", "XFree", "XCloseDisplay"):
+            getattr(x11, name).argtypes = None
+        connection = x11.XOpenDisplay(self.display.encode())
+        assert connection, f"cannot open {self.display}"
+        try:
+            low, high, per = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
+            x11.XDisplayKeycodes(ctypes.c_void_p(connection), ctypes.byref(low), ctypes.byref(high))
+            count = high.value - low.value + 1
+            symbols = x11.XGetKeyboardMapping(connection, low.value, count, ctypes.byref(per))
+            spare = [low.value + i for i in range(count)
+                     if not any(symbols[i * per.value + j] for j in range(per.value))]
+            x11.XFree(symbols)
+            assert len(spare) >= len(wanted), "no spare keycodes left for " + "".join(wanted)
+            for character, keycode in zip(wanted, spare):
+                # Latin-1 keysyms are the code points; the others are 0x01000000 more.
+                code = ord(character)
+                keysym = (ctypes.c_ulong * 1)(code if code <= 0xFF else 0x01000000 + code)
+                x11.XChangeKeyboardMapping(connection, keycode, 1, keysym, 1)
+            x11.XSync(ctypes.c_void_p(connection), 0)
+        finally:
+            x11.XCloseDisplay(ctypes.c_void_p(connection))
+        self.mapped.update(wanted)
 
 
 class Window:
@@ -239,6 +305,7 @@ class Screen:
         self.dpi = dpi
         self.size = size
         self.display = None
+        self.keyboard = None
         self.env = None
         self.xvfb = None
         self.inspector = None
@@ -271,6 +338,7 @@ class Screen:
                 continue
             if process.poll() is None:
                 self.xvfb, self.display = process, display
+                self.keyboard = _KeyboardMap(display)
                 return
         raise RuntimeError(f"no free display in {DISPLAYS}")
 
@@ -439,6 +507,7 @@ class Corvane:
         self.screen.xdotool("key", "--delay", "60", *names)
 
     def type(self, text):
+        self.screen.keyboard.add(text)
         self.point_into()
         self.screen.xdotool("type", "--delay", "40", "--", text)
 
@@ -460,6 +529,7 @@ class Corvane:
         self.click_at(*listbox.item_point(index))
 
     def wait_exit(self, timeout=DEFAULT_WAIT):
+        timeout *= wait_scale()
         try:
             return self.process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:

@@ -42,6 +42,18 @@ TEST(ReplacingWrite, ReplacesWholeLeavesNoTemporaryFileAndKeepsTheOldOnFailure) 
     umask(mask);
     EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
 
+    // A new file gets 0666 less the umask, as any new file does.
+    for (const mode_t newMask : {mode_t{022}, mode_t{002}}) {
+        const std::string fresh = folder.file("fresh.cmd");
+        const mode_t earlierMask = umask(newMask);
+        const ScriptFileOutcome outcome = writeScriptFile(fresh, "new", Existing::Keep, error);
+        umask(earlierMask);
+        ASSERT_EQ(outcome, ScriptFileOutcome::Written);
+        ASSERT_EQ(stat(fresh.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0666 & ~newMask);
+        std::remove(fresh.c_str());
+    }
+
     // A folder in the way of the destination.
     ASSERT_EQ(mkdir(folder.file("d").c_str(), 0700), 0);
     writeAll(folder.file("d/keep"), "k");
@@ -115,11 +127,14 @@ TEST(ReplacingWrite, RefusesAnythingButAWritableRegularFileAndLeavesItAsItWas) {
     EXPECT_EQ(readAll(folder.file("read-only")), "kept");
 }
 
-// Records the placement's calls; can fail the sync, or plant a link just before the rename or a
-// named pipe, a link or a file just before the swap, as a racing program would.
+// Records the placement's calls and what the watched folder holds at each sync; can fail the
+// sync, or plant a link just before the rename or a named pipe, a link or a file just before the
+// swap, as a racing program would.
 class WatchedPlacement : public PosixFilePlacement {
 public:
     std::vector<std::string> calls;
+    const ScratchFolder* watched = nullptr;
+    std::vector<std::string> namesAtSync;
     int syncFailure = 0;
     bool cannotRenameWithoutReplacing = false;
     std::string plantLinkAt;
@@ -139,6 +154,9 @@ public:
 
     int sync(int descriptor) noexcept override {
         calls.emplace_back("sync");
+        if (watched != nullptr) {
+            namesAtSync = sorted(watched->names());
+        }
         return syncFailure != 0 ? syncFailure : PosixFilePlacement::sync(descriptor);
     }
     int rename(int folder, const char* from, const char* to, bool replace) noexcept override {
@@ -158,11 +176,14 @@ TEST(ReplacingWrite, SyncsTheFileBeforeItTakesTheNameAndAFailedSyncKeepsTheEarli
     const std::string path = folder.file("s.cmd");
     writeAll(path, "earlier");
     WatchedPlacement placement;
+    placement.watched = &folder;
     int error = 0;
     ASSERT_EQ(writeScriptFile(path, "new", Existing::Replace, error, placement),
               ScriptFileOutcome::Written);
-    // The file, its name, then the folder that holds the name.
+    // The file, its name, then the folder that holds the name; the earlier file, swapped out to
+    // a hidden name, is gone before that last sync, so that a kill during it leaves no copy.
     EXPECT_EQ(placement.calls, (std::vector<std::string>{"sync", "exchange", "sync"}));
+    EXPECT_EQ(placement.namesAtSync, std::vector<std::string>{"s.cmd"});
 
     placement.calls.clear();
     placement.syncFailure = EIO;
@@ -297,9 +318,11 @@ TEST(ReplacingWrite, WithoutReplacingTheCheckAndTheCreationAreOneStep) {
     // Where renaming cannot refuse to replace, a hard link takes only a free name.
     WatchedPlacement linking;
     linking.cannotRenameWithoutReplacing = true;
+    linking.watched = &folder;
     ASSERT_EQ(writeScriptFile(folder.file("t.cmd"), "new", Existing::Keep, error, linking),
               ScriptFileOutcome::Written);
     EXPECT_EQ(readAll(folder.file("t.cmd")), "new");
+    EXPECT_EQ(linking.namesAtSync, (std::vector<std::string>{"s.cmd", "t.cmd"}));
     linking.plantLinkAt = folder.file("u.cmd");
     EXPECT_EQ(writeScriptFile(folder.file("u.cmd"), "new", Existing::Keep, error, linking),
               ScriptFileOutcome::NameTaken);
@@ -345,7 +368,8 @@ TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
             entry.outcome == ScriptFileOutcome::Written ? script : readAll(target);
         ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
         ASSERT_EQ(chmod(shared.c_str(), entry.folderMode), 0);
-        ASSERT_EQ(chown(shared.c_str(), entry.folderOwner, entry.folderOwner), 0);
+        // The other user's group: one that its owner, root, is not alone in.
+        ASSERT_EQ(chown(shared.c_str(), entry.folderOwner, kOtherUser), 0);
         ASSERT_EQ(symlink(entry.toFolder ? folder.file("").c_str() : target.c_str(), link.c_str()),
                   0);
         ASSERT_EQ(lchown(link.c_str(), entry.linkOwner, entry.linkOwner), 0);
@@ -407,6 +431,48 @@ TEST(ReplacingWrite, FollowsOnlyLinksTheKernelWouldFollowAndKeepsTheOwner) {
     EXPECT_EQ(readAll(theirs), "theirs");
     EXPECT_EQ(sorted(folder.names()),
               (std::vector<std::string>{"kit.cmd", "private.cmd", "theirs.cmd"}));
+}
+
+// A folder that its group may write to, as a umask of 002 leaves a user's folders, is the owner's
+// alone where the owner is the group's only member, as root is of group 0 on Debian and Fedora.
+TEST(ReplacingWrite, TrustsAFolderThatOnlyTheOwnersPrivateGroupMayWriteTo) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root, to give a folder to another user's group";
+    }
+    ScratchFolder folder;
+    const std::string kit = folder.file("kit");
+    constexpr gid_t kUnknownGroup = 54321; // in no group list: cannot be judged
+    const struct {
+        mode_t mode;
+        gid_t group;
+        ScriptFileOutcome outcome;
+        bool groupMayWrite;
+    } cases[] = {
+        {0775, 0, ScriptFileOutcome::Written, false},
+        {0770, 0, ScriptFileOutcome::Written, false},
+        {0777, 0, ScriptFileOutcome::StrangersFolder, false}, // everyone may write
+        {0775, kOtherUser, ScriptFileOutcome::StrangersFolder, true},
+        {0775, kUnknownGroup, ScriptFileOutcome::StrangersFolder, true},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(std::to_string(entry.group) + " " + std::to_string(entry.mode));
+        ASSERT_EQ(mkdir(kit.c_str(), 0700), 0);
+        ASSERT_EQ(chown(kit.c_str(), 0, entry.group), 0);
+        ASSERT_EQ(chmod(kit.c_str(), entry.mode), 0);
+        int error = 0;
+        FolderOnTheWay refused;
+        PosixFilePlacement& placement = platformPosixFilePlacement();
+        EXPECT_EQ(
+            writeScriptFile(kit + "/s.cmd", "new", Existing::Replace, error, refused, placement),
+            entry.outcome);
+        if (entry.outcome == ScriptFileOutcome::StrangersFolder) {
+            EXPECT_EQ(refused.path, kit);
+            EXPECT_EQ(refused.group, entry.group);
+            EXPECT_EQ(refused.groupMayWrite, entry.groupMayWrite);
+        }
+        std::remove((kit + "/s.cmd").c_str());
+        ASSERT_EQ(rmdir(kit.c_str()), 0);
+    }
 }
 
 } // namespace
