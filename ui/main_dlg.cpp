@@ -245,6 +245,7 @@ void CMainDlg::onReset() {
     // What an opened file chose beyond the controls goes with it.
     settings_.providerOptions.clear();
     settings_.captureState = 0;
+    settings_.wprLogging = TraceSettings{}.wprLogging;
     recorder_ = kXperfRecorder;
     resetSettings(hwnd_, settings_, environment_, providerGuids_);
 }

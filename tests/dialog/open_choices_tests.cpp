@@ -200,10 +200,11 @@ TEST_F(OpenChoicesTest, ADroppedRecipeOpensAndMoreThanOneFileIsRefused) {
 TEST_F(OpenChoicesTest, SavedProfileAndSavedScriptOpenToTheSameScript) {
     const std::wstring source = scratch.file(L"source.profile");
     ASSERT_TRUE(test_files::writeFileBytes(
-        source, "recorder = wpr\netl-out-path = C:\\t\\x.etl\nheap = yes\nfile-mode = Circular\n"
-                "kernel-flag = PROC_THREAD\nstackwalk = ThreadCreate\nlog-stack = yes\n"
-                "provider = \"Microsoft-Windows-Win32k\" keywords=0x10 level=5\n"
-                "provider = \"Acme-Not-Here\" stack=off\ncapture-state = yes\n"));
+        source,
+        "recorder = wpr\netl-out-path = C:\\t\\x.etl\nheap = yes\nfile-mode = Circular\n"
+        "kernel-flag = PROC_THREAD\nstackwalk = ThreadCreate\nlog-stack = yes\n"
+        "provider = \"Microsoft-Windows-Win32k\" keywords=0x10 level=5\n"
+        "provider = \"Acme-Not-Here\" stack=off\ncapture-state = yes\nwpr-logging = memory\n"));
     openThroughMenu(source);
     ASSERT_TRUE(ui.messages.empty()) << ui.messages[0].text;
     EXPECT_TRUE(session.isEnabled(IDC_HEAP_PROCESS));
@@ -214,11 +215,13 @@ TEST_F(OpenChoicesTest, SavedProfileAndSavedScriptOpenToTheSameScript) {
     chooseFromWindowMenu(kSaveProfileItem);
     ASSERT_TRUE(ui.messages.empty()) << ui.messages[0].text;
     EXPECT_NE(readFileBytes(*ui.chosenPath).find("\nrecorder = wpr\n"), std::string::npos);
+    EXPECT_NE(readFileBytes(*ui.chosenPath).find("\nwpr-logging = memory\n"), std::string::npos);
 
     for (const std::wstring& saved : {scratch.file(L"saved.profile"), scratch.file(L"first.cmd")}) {
         session.click(IDC_RESET);
         EXPECT_TRUE(session.settings().providerOptions.empty());
         EXPECT_EQ(session.settings().captureState, 0);
+        EXPECT_EQ(session.settings().wprLogging, L"file");
         EXPECT_EQ(session.dialog().Recorder(), L"xperf");
         EXPECT_EQ(session.entries(IDC_PROVIDERS).size(), 2u) << "the added provider is gone";
         openThroughMenu(saved);
