@@ -2,6 +2,7 @@
 
 #include "encoding/script_encoding_win.h"
 #include "files/read_file_win.h"
+#include "jobs/system_services_win.h"
 #include "profile/profile.h"
 #include "script/capture_script.h"
 #include "script/capture_script_reader.h"
@@ -27,17 +28,6 @@ constexpr DWORD kOpenDialogFlags =
 constexpr std::string_view kScriptFirstLine = "@echo off\r\n";
 // The line by which the WPR runner says what it needs; the xperf script's says xperf.exe.
 constexpr std::wstring_view kWprRunnerLine = L"\r\nrem It needs wpr.exe";
-
-// The sorted Providers list's order: the user's locale, letter case ignored.
-bool listBoxLess(const std::wstring& left, const std::wstring& right) {
-    const int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, left.c_str(),
-                                     static_cast<int>(left.size()), right.c_str(),
-                                     static_cast<int>(right.size()));
-    if (order == CSTR_EQUAL) {
-        return left < right; // the same place in the list; any fixed order will do
-    }
-    return order == CSTR_LESS_THAN;
-}
 
 // The `profiles` folder beside the program, where the release puts its recipes; empty without one.
 std::wstring recipesFolder() {
@@ -65,7 +55,7 @@ bool readProfileChoices(const std::string& bytes, const std::wstring& shown,
         refusal = shown + L": " + error;
         return false;
     }
-    choices.settings = reader.settings(listBoxLess);
+    choices.settings = reader.settings(sortedListBoxOrder());
     choices.recorder = reader.recorder();
     if (choices.settings.etlOutPath.empty()) {
         refusal = shown + L": the profile sets no etl-out-path, and there is no desktop folder for "
@@ -98,7 +88,7 @@ bool readScriptChoices(const std::string& bytes, const std::wstring& shown,
         return false;
     }
     ScriptFormError error;
-    if (!readCaptureScript(text, defaults, listBoxLess, choices.settings, error)) {
+    if (!readCaptureScript(text, defaults, sortedListBoxOrder(), choices.settings, error)) {
         refusal = shown + L": line " + std::to_wstring(error.line) +
                   L" is not as Corvane writes it: expected " + error.expected + L", not " +
                   error.found;

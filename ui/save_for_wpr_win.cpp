@@ -1,9 +1,9 @@
 #include "ui/save_for_wpr_win.h"
 
 #include "encoding/script_encoding_win.h"
+#include "jobs/system_services_win.h"
 #include "jobs/wpr_pair.h"
 #include "profile/profile.h"
-#include "ui/dialog_job_system_win.h"
 #include "ui/save_dialog_win.h"
 
 #include <optional>
@@ -28,7 +28,10 @@ void SaveForWpr(HWND owner, const TraceSettings& settings, ScriptUi& ui) {
     const LocalTime now = ui.localTime();
     const ProfileSettings profile{L"", ProfileReader(settings), settings, now};
     const unsigned codePage = scriptCodePage();
-    DialogJobSystem system;
+    // Backups left behind are said with the files written, once the pair is written.
+    std::vector<std::wstring> leftBehind;
+    WindowsJobSystem system(
+        [&leftBehind](std::wstring note) { leftBehind.push_back(std::move(note)); });
 
     // A run that stops where the job would start writing: whatever WPR refuses is said before the
     // save dialog, so that nobody names a file that is then not written.
@@ -62,7 +65,7 @@ void SaveForWpr(HWND owner, const TraceSettings& settings, ScriptUi& ui) {
     // Two files appear where the user named one, so the message says which.
     std::wstring message = L"Wrote " + fileNameOf(*scriptPath) + L" and " +
                            fileNameOf(profilePathBeside(*scriptPath)) + L".";
-    warnings.insert(warnings.end(), system.leftBehind().begin(), system.leftBehind().end());
+    warnings.insert(warnings.end(), leftBehind.begin(), leftBehind.end());
     for (const std::wstring& note : warnings) {
         message += L"\n\n" + asSentence(note);
     }
