@@ -33,6 +33,20 @@ std::optional<std::wstring> missingFolderReason(const std::wstring& path) {
            L" does not exist";
 }
 
+Encoding asEncoding(CodePageConversion conversion) noexcept {
+    switch (conversion) {
+    case CodePageConversion::Ok:
+        return Encoding::Ok;
+    case CodePageConversion::Unrepresentable:
+        return Encoding::Unrepresentable;
+    case CodePageConversion::ChangesAscii:
+        return Encoding::ChangesAscii;
+    case CodePageConversion::Unsupported:
+        break;
+    }
+    return Encoding::UnknownCodePage;
+}
+
 // The comparison of a sorted list box: the user's locale, letter case ignored.
 bool listBoxLess(const std::wstring& left, const std::wstring& right) {
     const int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, left.c_str(),
@@ -86,36 +100,17 @@ bool WindowsJobSystem::removeFile(const std::wstring& path, std::wstring& why) {
 }
 
 Encoding WindowsJobSystem::encode(const std::wstring& text, unsigned codePage, std::string& bytes) {
-    if (!IsValidCodePage(codePage)) {
-        return Encoding::UnknownCodePage;
-    }
-    switch (toCodePage(text, codePage, bytes)) {
-    case CodePageConversion::Ok:
-        return Encoding::Ok;
-    case CodePageConversion::Unrepresentable:
-        return Encoding::Unrepresentable;
-    case CodePageConversion::ChangesAscii:
-        return Encoding::ChangesAscii;
-    case CodePageConversion::Unsupported:
-        break;
-    }
-    return Encoding::UnknownCodePage;
+    return IsValidCodePage(codePage) ? asEncoding(toCodePage(text, codePage, bytes))
+                                     : Encoding::UnknownCodePage;
 }
 
 Encoding WindowsJobSystem::decode(const std::string& bytes, unsigned codePage, std::wstring& text) {
     if (!IsValidCodePage(codePage)) {
         return Encoding::UnknownCodePage;
     }
-    switch (fromCodePage(bytes, codePage, text)) {
-    case CodePageConversion::Ok:
-        return Encoding::Ok;
-    case CodePageConversion::Unsupported:
-        return Encoding::UnknownCodePage;
-    case CodePageConversion::Unrepresentable:
-    case CodePageConversion::ChangesAscii:
-        break;
-    }
-    return Encoding::Unrepresentable;
+    const CodePageConversion conversion = fromCodePage(bytes, codePage, text);
+    return conversion == CodePageConversion::ChangesAscii ? Encoding::Unrepresentable
+                                                          : asEncoding(conversion);
 }
 
 ProviderOrder sortedListBoxOrder() {

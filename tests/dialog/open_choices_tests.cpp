@@ -300,6 +300,21 @@ TEST_F(OpenChoicesTest, SaveForWprWritesThePairCorvaneScriptWrites) {
     }
 }
 
+// The system says only that it cannot find the path; the message names the folder that is not
+// there, as corvane-script's does, and no folder is made for it.
+TEST_F(OpenChoicesTest, SaveForWprIntoAMissingFolderNamesTheFolder) {
+    openThroughMenu(testsFolder() + L"\\recipes\\ui-delays.profile");
+    const std::wstring missing = scratch.file(L"missing");
+    ui.chosenPath = missing + L"\\pair.cmd";
+    chooseFromWindowMenu(kSaveForWprItem);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].owner, session.window());
+    EXPECT_NE(ui.messages[0].text.find(L"the folder '" + missing + L"' does not exist"),
+              std::wstring::npos)
+        << std::string(ui.messages[0].text.begin(), ui.messages[0].text.end());
+    EXPECT_EQ(GetFileAttributesW(missing.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 // What WPR cannot take is refused in the job's words before any file is named or written.
 TEST_F(OpenChoicesTest, SaveForWprRefusesAFileModeWprCannotTakeAndWritesNothing) {
     openThroughMenu(testsFolder() + L"\\recipes\\cpu-sampling.profile");
