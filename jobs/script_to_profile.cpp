@@ -32,7 +32,7 @@ std::optional<std::wstring> mistakenFile(const std::string& bytes, const std::ws
     if (bytes.find('=') != std::string::npos && reader.readProfile(bytes, ignored)) {
         return shownScript + L" is a profile: give it to corvane-script as PROFILE";
     }
-    if (bytes.find(kWprRunnerLine) != std::string::npos) {
+    if (isWprRunner(bytes)) {
         return shownScript + L" is a WPR runner: read back the xperf script, or keep the profile "
                              L"that made it";
     }
@@ -115,17 +115,27 @@ JobOutcome checkProfile(const std::string& profile, const std::string& scriptByt
     if (again == scriptBytes) {
         return {};
     }
-    const auto differ =
-        std::mismatch(scriptBytes.begin(), scriptBytes.end(), again.begin(), again.end());
-    const std::size_t line =
-        1 + static_cast<std::size_t>(std::count(scriptBytes.begin(), differ.first, '\n'));
     return JobOutcome::badInput(
-        shownScript + L": line " + std::to_wstring(line) +
+        shownScript + L": line " + std::to_wstring(firstDifferentLine(scriptBytes, again)) +
         L" is not as Corvane writes it: its profile makes the line otherwise in this code page, "
         L"so nothing is written");
 }
 
 } // namespace
+
+bool isWprRunner(std::string_view bytes) {
+    return bytes.find(kWprRunnerLine) != std::string_view::npos;
+}
+
+std::wstring scriptFormMessage(const std::wstring& shownScript, const ScriptFormError& error) {
+    return shownScript + L": line " + std::to_wstring(error.line) +
+           L" is not as Corvane writes it: expected " + error.expected + L", not " + error.found;
+}
+
+std::size_t firstDifferentLine(std::string_view saved, std::string_view again) {
+    const auto differ = std::mismatch(saved.begin(), saved.end(), again.begin(), again.end());
+    return 1 + static_cast<std::size_t>(std::count(saved.begin(), differ.first, '\n'));
+}
 
 JobOutcome readSavedScript(FileReader& files, const std::wstring& path, std::string& bytes) {
     std::wstring why;
@@ -165,9 +175,7 @@ JobOutcome profileOfSavedScript(const std::string& bytes, const SavedScript& scr
     TraceSettings settings;
     ScriptFormError error;
     if (!readCaptureScript(text, defaults, environment.providerOrder(), settings, error)) {
-        return JobOutcome::badInput(shownScript + L": line " + std::to_wstring(error.line) +
-                                    L" is not as Corvane writes it: expected " + error.expected +
-                                    L", not " + error.found);
+        return JobOutcome::badInput(scriptFormMessage(shownScript, error));
     }
     profile = toUtf8(profileOfScript(settings, defaults, script.path));
     return checkProfile(profile, bytes, script, shownScript, codec, environment);

@@ -3,8 +3,11 @@
 
 #include "jobs/job_outcome.h"
 #include "jobs/system_services.h"
+#include "script/capture_script_reader.h"
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace corvane {
 
@@ -14,6 +17,16 @@ namespace corvane {
 
 // SCRIPT.cmd gives SCRIPT.profile, beside it.
 [[nodiscard]] std::wstring defaultProfileName(const std::wstring& scriptPath);
+
+// Whether the bytes are a WPR runner, which holds no choices of its own to read back.
+[[nodiscard]] bool isWprRunner(std::string_view bytes);
+
+// "SCRIPT: line N is not as Corvane writes it: expected ..., not ...", for a refused reading.
+[[nodiscard]] std::wstring scriptFormMessage(const std::wstring& shownScript,
+                                             const ScriptFormError& error);
+
+// The number (1 first) of the first line in which a saved script and the one made again differ.
+[[nodiscard]] std::size_t firstDifferentLine(std::string_view saved, std::string_view again);
 
 struct SavedScript {
     std::wstring path;        // named in messages and in the profile's first line

@@ -2,12 +2,12 @@
 
 #include "encoding/script_encoding_win.h"
 #include "files/read_file_win.h"
+#include "jobs/script_to_profile.h"
 #include "jobs/system_services_win.h"
 #include "profile/profile.h"
 #include "script/capture_script.h"
 #include "script/capture_script_reader.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <string_view>
 #include <vector>
@@ -26,8 +26,6 @@ constexpr DWORD kOpenDialogFlags =
 // its reader takes only comments and `key = value` lines. So the content decides, and a script
 // saved under another extension, or a profile named .cmd, is still read as what it is.
 constexpr std::string_view kScriptFirstLine = "@echo off\r\n";
-// The line by which the WPR runner says what it needs; the xperf script's says xperf.exe.
-constexpr std::wstring_view kWprRunnerLine = L"\r\nrem It needs wpr.exe";
 
 // The `profiles` folder beside the program, where the release puts its recipes; empty without one.
 std::wstring recipesFolder() {
@@ -65,12 +63,6 @@ bool readProfileChoices(const std::string& bytes, const std::wstring& shown,
     return true;
 }
 
-// The number of the first line in which two texts differ.
-std::size_t firstDifferentLine(std::string_view left, std::string_view right) {
-    const auto differ = std::mismatch(left.begin(), left.end(), right.begin(), right.end());
-    return 1 + static_cast<std::size_t>(std::count(left.begin(), differ.first, '\n'));
-}
-
 bool readScriptChoices(const std::string& bytes, const std::wstring& shown,
                        const TraceSettings& defaults, OpenedChoices& choices,
                        std::wstring& refusal) {
@@ -81,7 +73,7 @@ bool readScriptChoices(const std::string& bytes, const std::wstring& shown,
         refusal = shown + L" is not text" + inCodePage + L", the one Corvane saves scripts in";
         return false;
     }
-    if (text.find(kWprRunnerLine) != std::wstring::npos) {
+    if (isWprRunner(bytes)) {
         refusal = shown + L" runs wpr.exe with the WPR profile beside it and holds no choices of "
                           L"its own: open the profile it was made from, or a capture script that "
                           L"runs xperf";
@@ -89,9 +81,7 @@ bool readScriptChoices(const std::string& bytes, const std::wstring& shown,
     }
     ScriptFormError error;
     if (!readCaptureScript(text, defaults, sortedListBoxOrder(), choices.settings, error)) {
-        refusal = shown + L": line " + std::to_wstring(error.line) +
-                  L" is not as Corvane writes it: expected " + error.expected + L", not " +
-                  error.found;
+        refusal = scriptFormMessage(shown, error);
         return false;
     }
     // The dialog will write these choices with OK: only a script it makes again is taken.

@@ -258,18 +258,22 @@ TEST(ScriptToProfile, TheGoldenScriptsReadBackIntoTheProfilesAPersonWouldWrite) 
     }
 }
 
+// The script with every `from` replaced by `to`.
+std::string replacedEverywhere(std::string script, const std::string& from, const std::string& to) {
+    for (std::size_t at = script.find(from); at != std::string::npos;
+         at = script.find(from, at + to.size())) {
+        script.replace(at, from.size(), to);
+    }
+    return script;
+}
+
 // A key "myapp.exe" comes from the name "myapp" too, the profile's usual form; one written as
 // "myapp.exe.exe" (as Corvane once did for "myapp.exe") only from itself. The fifth line that
 // turns delayed expansion off belongs to a script that takes in its own folder, and to no other.
 TEST(ScriptToProfile, ImageNamesAndTheExpansionGuardReadBackIntoTheSameBytes) {
     const std::string worked = exampleScript("worked example");
     const auto edited = [&](const std::string& from, const std::string& to) {
-        std::string script = worked;
-        for (std::size_t at = script.find(from); at != std::string::npos;
-             at = script.find(from, at + to.size())) {
-            script.replace(at, from.size(), to);
-        }
-        return script;
+        return replacedEverywhere(worked, from, to);
     };
     const std::string guard = "\r\nsetlocal DisableDelayedExpansion\r\necho Press a key when ready";
     const std::string blank = "\r\n\r\necho Press a key when ready";
@@ -306,12 +310,7 @@ TEST(ScriptToProfile, ImageNamesAndTheExpansionGuardReadBackIntoTheSameBytes) {
 TEST(ScriptToProfile, RefusesWhatCorvaneDoesNotWriteNamingTheLineAndWhatBelongsThere) {
     const std::string worked = exampleScript("worked example");
     const auto edited = [&](const std::string& from, const std::string& to) {
-        std::string script = worked;
-        for (std::size_t at = script.find(from); at != std::string::npos;
-             at = script.find(from, at + to.size())) {
-            script.replace(at, from.size(), to);
-        }
-        return script;
+        return replacedEverywhere(worked, from, to);
     };
     // The worked example with no session started: the slots empty, the stop line bare.
     std::string noSession = worked;
